@@ -1,0 +1,44 @@
+#include "core/queue.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace tavu {
+
+bool WorkQueue::Contains(const std::u16string& path) const {
+  return index_.count(fold_(path)) != 0;
+}
+
+bool WorkQueue::Add(const std::u16string& path) {
+  auto folded = fold_(path);
+  if (index_.count(folded) != 0)
+    return false;
+  list_.Append(path);
+  index_.insert(std::move(folded));
+  return true;
+}
+
+void WorkQueue::RemoveHead() {
+  if (list_.Count() == 0)
+    return;
+  index_.erase(fold_(list_.Item(0)));
+  list_.Delete(0);
+}
+
+void SortForDrop(std::vector<std::u16string>& paths, const SortKey& key) {
+  std::vector<std::string> keys;
+  keys.reserve(paths.size());
+  for (const auto& p : paths)
+    keys.push_back(key(p));
+  std::vector<std::size_t> order(paths.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+  std::vector<std::u16string> sorted;
+  sorted.reserve(paths.size());
+  for (auto i : order)
+    sorted.push_back(std::move(paths[i]));
+  paths = std::move(sorted);
+}
+
+} // namespace tavu

@@ -1,0 +1,55 @@
+# mingw-w64 i686 tree: tavu.exe, the Wine test programs and the benchmarks.
+enable_language(RC)
+
+set(TAVU_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00
+    _WIN32_IE=0x0A00 STRICT)
+# char16_t and wchar_t name the same 16-bit units at the Win32 boundary.
+set(TAVU_WIN_FLAGS -fno-strict-aliasing)
+set(TAVU_STATIC -static -static-libgcc -static-libstdc++)
+set(TAVU_SYSLIBS comctl32 shell32 ole32 uuid gdi32 user32 kernel32 advapi32 uxtheme)
+
+target_compile_definitions(tavu_core PUBLIC ${TAVU_WIN_DEFS})
+target_compile_options(tavu_core PRIVATE ${TAVU_WIN_FLAGS})
+
+file(GLOB TAVU_WIN_SOURCES CONFIGURE_DEPENDS
+  src/toolkit/*.cpp src/common/*.cpp src/components/*.cpp src/forms/*.cpp)
+add_library(tavu_win STATIC ${TAVU_WIN_SOURCES})
+target_link_libraries(tavu_win PUBLIC tavu_core ${TAVU_SYSLIBS})
+target_compile_options(tavu_win PRIVATE ${TAVU_WIN_FLAGS})
+tavu_warnings(tavu_win)
+
+add_executable(tavu WIN32 src/app/tavu.cpp src/app/tavu.rc)
+target_link_libraries(tavu PRIVATE tavu_win)
+target_compile_options(tavu PRIVATE ${TAVU_WIN_FLAGS} -municode)
+target_link_options(tavu PRIVATE ${TAVU_STATIC} -municode)
+tavu_warnings(tavu)
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# A Windows test program: GoogleTest with its own wmain (gtest_main's main
+# does not fit -municode).
+function(tavu_win_test name)
+  file(GLOB sources CONFIGURE_DEPENDS ${ARGN})
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE tavu_win GTest::gtest)
+  target_compile_options(${name} PRIVATE ${TAVU_WIN_FLAGS} -municode)
+  target_link_options(${name} PRIVATE ${TAVU_STATIC} -municode)
+  tavu_warnings(${name})
+endfunction()
+
+tavu_win_test(win_tests tests/win/*.cpp tests/support/*.cpp)
+tavu_win_test(e2e_tests tests/e2e/*.cpp tests/support/*.cpp)
+add_dependencies(e2e_tests tavu)
+
+file(GLOB TAVU_WIN_BENCH CONFIGURE_DEPENDS bench/win/*.cpp)
+foreach(src ${TAVU_WIN_BENCH})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE tavu_win)
+  target_compile_options(${name} PRIVATE ${TAVU_WIN_FLAGS} -municode)
+  target_link_options(${name} PRIVATE ${TAVU_STATIC} -municode)
+  tavu_warnings(${name})
+endforeach()

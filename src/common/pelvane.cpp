@@ -1,0 +1,165 @@
+#include "common/pelvane.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "core/cmdline.h"
+#include "toolkit/handle.h"
+#include "toolkit/wide.h"
+
+namespace Pelvane {
+
+std::u16string DataFolder;
+std::u16string CommonDataFolder;
+
+namespace {
+
+constexpr int kSpecialFolders[] = {CSIDL_PERSONAL,       CSIDL_APPDATA,    CSIDL_LOCAL_APPDATA,
+                                   CSIDL_COMMON_APPDATA, CSIDL_MYPICTURES, CSIDL_COMMON_DOCUMENTS};
+
+bool IsFolder(const std::u16string& path) {
+  DWORD a = GetFileAttributesW(AsWide(path));
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CreateFolderIfMissing(const std::u16string& path) {
+  if (!IsFolder(path))
+    CreateDirectoryW(AsWide(path), nullptr);
+}
+
+class Win32FileQueries : public tavu::FileQueries {
+public:
+  Result Attributes(const std::u16string& path) const override {
+    DWORD a = GetFileAttributesW(AsWide(path));
+    if (a == INVALID_FILE_ATTRIBUTES)
+      return {false, GetLastError()};
+    return {true, a};
+  }
+  Result Open(const std::u16string& path, bool folder) const override {
+    ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
+                                   nullptr));
+    if (!h)
+      return {false, GetLastError()};
+    return {true, 0};
+  }
+  Result Find(const std::u16string& path) const override {
+    WIN32_FIND_DATAW fd;
+    ScopedFindHandle h(FindFirstFileW(AsWide(path), &fd));
+    if (!h)
+      return {false, GetLastError()};
+    return {true, fd.dwFileAttributes};
+  }
+};
+
+} // namespace
+
+std::u16string GetSpecialFolder(std::uint8_t index) {
+  if (index >= std::size(kSpecialFolders))
+    return {};
+  wchar_t buf[MAX_PATH + 1] = {};
+  // A failed query leaves no defined text; an empty result then fails the
+  // data folder's existence test instead of naming some other folder.
+  if (FAILED(SHGetFolderPathW(nullptr, kSpecialFolders[index], nullptr, SHGFP_TYPE_CURRENT, buf)))
+    return {};
+  return ToU16(buf);
+}
+
+bool EnsureDataFolder(const std::u16string& name, bool allUsers) {
+  std::u16string base = GetSpecialFolder(allUsers ? 3 : 1);
+  if (base.empty())
+    return false;
+  std::u16string path = base + u"\\Pelvane Project";
+  CreateFolderIfMissing(path);
+  path += u"\\" + name;
+  CreateFolderIfMissing(path);
+  (allUsers ? CommonDataFolder : DataFolder) = path + u"\\";
+  return IsFolder(path);
+}
+
+const tavu::FileQueries& SystemFileQueries() {
+  static const Win32FileQueries queries;
+  return queries;
+}
+
+bool IsDriveReady(const std::u16string& path) {
+  auto q = tavu::ClassifyDrive(path);
+  if (q.kind != tavu::DriveQuery::AskRoot)
+    return q.kind == tavu::DriveQuery::Ready;
+  // A drive without a medium would otherwise ask the user to insert one.
+  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+  ULARGE_INTEGER available, total;
+  BOOL ok = GetDiskFreeSpaceExW(AsWide(q.root), &available, &total, nullptr);
+  SetErrorMode(previous);
+  return ok != FALSE;
+}
+
+bool FileExistsOnDisk(const std::u16string& path) {
+  return tavu::FileExistsWith(SystemFileQueries(), path);
+}
+
+bool FolderExistsOnDisk(const std::u16string& path) {
+  return tavu::FolderExistsWith(SystemFileQueries(), path);
+}
+
+bool IsExistingFile(const std::u16string& path) {
+  return IsDriveReady(path) && FileExistsOnDisk(path);
+}
+
+bool IsExistingFolder(const std::u16string& path) {
+  return IsDriveReady(path) && FolderExistsOnDisk(path);
+}
+
+std::u16string FoldPathCase(const std::u16string& path) {
+  if (path.empty())
+    return path;
+  int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, AsWide(path),
+                       static_cast<int>(path.size()), nullptr, 0);
+  if (n <= 0)
+    return path;
+  std::u16string out(static_cast<std::size_t>(n), u'\0');
+  n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, AsWide(path), static_cast<int>(path.size()),
+                   AsWideBuffer(out), n);
+  out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+  return out;
+}
+
+std::string PathSortKey(const std::u16string& path) {
+  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  int n = LCMapStringW(LOCALE_USER_DEFAULT, flags, AsWide(path), static_cast<int>(path.size()),
+                       nullptr, 0);
+  if (n <= 0)
+    return {};
+  std::string key(static_cast<std::size_t>(n), '\0');
+  n = LCMapStringW(LOCALE_USER_DEFAULT, flags, AsWide(path), static_cast<int>(path.size()),
+                   reinterpret_cast<wchar_t*>(key.data()), n);
+  key.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+  return key;
+}
+
+std::vector<std::u16string> CommandLineArguments() {
+  auto args = tavu::SplitCommandLine(ToU16(GetCommandLineW()));
+  if (!args.empty())
+    args.erase(args.begin());
+  return args;
+}
+
+bool SetTopMost(HWND wnd, bool topMost) {
+  return SetWindowPos(wnd, topMost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                      SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW) != FALSE;
+}
+
+HWND NextVisibleWindow(HWND wnd) {
+  do {
+    wnd = GetWindow(wnd, GW_HWNDNEXT);
+  } while (wnd && !(GetWindowLongW(wnd, GWL_STYLE) & WS_VISIBLE));
+  return wnd;
+}
+
+bool IsTaskbarAlwaysOnTop() {
+  APPBARDATA abd{};
+  abd.cbSize = sizeof abd;
+  return (SHAppBarMessage(ABM_GETSTATE, &abd) & ABS_ALWAYSONTOP) != 0;
+}
+
+} // namespace Pelvane

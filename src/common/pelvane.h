@@ -1,0 +1,56 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+
+// The program's utility module: data folder, existence tests and window helpers.
+namespace Pelvane {
+
+using tavu::ExcludeTrailingSeparator;
+using tavu::ExtPart;
+using tavu::FileNamePart;
+using tavu::FolderOf;
+using tavu::FolderPart;
+using tavu::LastCharPos;
+using tavu::NameWithoutExt;
+
+// The full path of the data folder with a trailing backslash; set once at start-up.
+extern std::u16string DataFolder;
+extern std::u16string CommonDataFolder;
+
+// The special folder of table row `index` (documents, roaming and local
+// application data, shared application data, pictures, shared documents),
+// without a trailing backslash; empty when the index or the query fails.
+std::u16string GetSpecialFolder(std::uint8_t index);
+// Creates "Pelvane Project\<name>" under the application data folder where
+// missing, stores it in DataFolder and reports whether it now exists.
+bool EnsureDataFolder(const std::u16string& name, bool allUsers);
+
+// True when the path's drive answers a size query (no system dialog), or the
+// path starts with a backslash.
+bool IsDriveReady(const std::u16string& path);
+bool IsExistingFile(const std::u16string& path);
+bool IsExistingFolder(const std::u16string& path);
+bool FileExistsOnDisk(const std::u16string& path);
+bool FolderExistsOnDisk(const std::u16string& path);
+// The file-system queries the existence rules run on.
+const tavu::FileQueries& SystemFileQueries();
+
+// Folds letter case as the file system compares names (ordinal, invariant upper case).
+std::u16string FoldPathCase(const std::u16string& path);
+// A sort key whose byte order is the user-locale order ignoring case.
+std::string PathSortKey(const std::u16string& path);
+// The command-line arguments, split by the program's own rule, without the program name.
+std::vector<std::u16string> CommandLineArguments();
+
+// Always on top, or back to normal stacking; reports whether it worked.
+bool SetTopMost(HWND wnd, bool topMost);
+// The next window below `wnd` in the Z order with the WS_VISIBLE style, or 0.
+HWND NextVisibleWindow(HWND wnd);
+bool IsTaskbarAlwaysOnTop();
+
+} // namespace Pelvane

@@ -1,0 +1,369 @@
+#include "forms/main.h"
+
+#include "common/pelvane.h"
+#include "core/handoff.h"
+#include "core/names.h"
+#include "toolkit/wide.h"
+
+using tk::TAlign;
+
+namespace {
+
+const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
+
+tavu::ItemKind KindOf(const std::u16string& path) {
+  if (Pelvane::IsExistingFile(path))
+    return tavu::ItemKind::File;
+  if (Pelvane::IsExistingFolder(path))
+    return tavu::ItemKind::Folder;
+  return tavu::ItemKind::Missing;
+}
+
+void Place(tk::TWinControl& c, tk::TWinControl& parent, TAlign align, int left, int top, int width,
+           int height, int tabOrder) {
+  c.SetParent(&parent);
+  c.Align = align;
+  c.SetBounds(left, top, width, height);
+  c.TabOrder = tabOrder;
+}
+
+// Keeps a list box's redraw off for one batch, also when an add throws.
+class UpdateGuard {
+public:
+  explicit UpdateGuard(tk::TListBox& list) : list_(list) { list_.BeginUpdate(); }
+  ~UpdateGuard() { list_.EndUpdate(); }
+  UpdateGuard(const UpdateGuard&) = delete;
+  UpdateGuard& operator=(const UpdateGuard&) = delete;
+
+private:
+  tk::TListBox& list_;
+};
+
+} // namespace
+
+TMainForm::TMainForm()
+    : TForm(nullptr, u"MainForm", u"TMainForm"), PanelEdit(this, u"PanelEdit"),
+      EditPath(this, u"EditPath"), EditName(this, u"EditName"), Labelpiriodo(this, u"Labelpiriodo"),
+      EditExt(this, u"EditExt"), PanelBtn(this, u"PanelBtn"), BtnOption(this, u"BtnOption"),
+      BtnNameClear(this, u"BtnNameClear"), BtnEdit(this, u"BtnEdit"),
+      CHKOKClose(this, u"CHKOKClose"), ComboBox(this, u"ComboBox"), BtnOK(this, u"BtnOK"),
+      BtnCancel(this, u"BtnCancel"), ListBox(this, u"ListBox"), PPMenu(this, u"PPMenu"),
+      PPMostTop(this, u"PPMostTop", u"常に手前に表示"), N2(this, u"N2", u"-"),
+      PPLog(this, u"PPLog", u"ログを保存"), PPEdit(this, u"PPEdit"),
+      PPCaretCutBefore(this, u"PPCaretCutBefore", u"キャレット位置より前を削除(&B) Shift+Ctrl+←"),
+      PPCaretCutAfter(this, u"PPCaretCutAfter", u"キャレット位置より後ろを削除(&A)  Shift+Ctrl+→"),
+      PPCaretCopyBefore(this, u"PPCaretCopyBefore",
+                        u"キャレット位置より前を切り取り(&D) Shift+Ctrl+↑"),
+      PPCaretCopyAfter(this, u"PPCaretCopyAfter",
+                       u"キャレット位置より後ろを切り取り(&C) Shift+Ctrl+↓"),
+      PPCaretXch(this, u"PPCaretXch", u"キャレット位置より前と後ろを入れ替え(&X) Shift+Ctrl+Home"),
+      N1(this, u"N1", u"-"), PPUndo(this, u"PPUndo", u"元の名前を入力(&Z) Ctrl+N"),
+      N3(this, u"N3", u"-"), PPDate1(this, u"PPDate1"), PPDate2(this, u"PPDate2"),
+      PPDate3(this, u"PPDate3"), PPDate4(this, u"PPDate4"), PPDate5(this, u"PPDate5"),
+      PPDate6(this, u"PPDate6"), N4(this, u"N4", u"-"), PPNote(this, u"PPNote", u"単語帳"),
+      queueList_(ListBox), queue_(queueList_, Pelvane::FoldPathCase) {
+  SetText(u"TAVU");
+  ClientWidth = 984;
+  ClientHeight = 169;
+  BuildLayout();
+  BuildMenus();
+  ActiveControl = &EditName;
+  DefaultButton = &BtnOK;
+  CancelButton = &BtnCancel;
+  OnCreate = [this] { FormCreate(); };
+
+  BtnOption.OnClick = [this] { BtnOptionClick(); };
+  BtnNameClear.OnClick = [this] { BtnNameClearClick(); };
+  BtnEdit.OnClick = [this] { BtnEditClick(); };
+  BtnCancel.OnClick = [this] { BtnCancelClick(); };
+  EditPath.OnChange = [this] { EditPathChange(); };
+  EditName.OnChange = [this] { EditNameChange(); };
+  EditName.OnEnter = [this] { EditNameEnter(); };
+  EditExt.OnChange = [this] { EditNameChange(); };
+  EditExt.OnEnter = [this] { EditExtEnter(); };
+  PPMostTop.OnClick = [this] { PPMostTopClick(); };
+  PPUndo.OnClick = [this] { PPUndoClick(); };
+  PPNote.OnClick = [this] { PPNoteClick(); };
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::BuildLayout() {
+  Place(PanelEdit, *this, TAlign::Top, 0, 0, 984, 78, 1);
+  Place(EditPath, PanelEdit, TAlign::Top, 1, 1, 982, 21, 0);
+  EditPath.ReadOnly = true;
+  EditPath.TabStop = false;
+  EditPath.SetColor(COLOR_BTNFACE);
+  Place(EditName, PanelEdit, TAlign::Top, 1, 22, 982, 21, 1);
+  EditName.MaxLength = 256;
+  EditName.ShowHint = true;
+  Place(Labelpiriodo, PanelEdit, TAlign::Top, 1, 43, 982, 13, 0);
+  Labelpiriodo.SetText(kPeriodLabel);
+  Labelpiriodo.CenterVertically = true;
+  Place(EditExt, PanelEdit, TAlign::Client, 1, 56, 982, 21, 2);
+  EditExt.MaxLength = 256;
+
+  Place(PanelBtn, *this, TAlign::Top, 0, 78, 984, 30, 0);
+  struct Button {
+    tk::TButton& button;
+    int left, width, tabOrder;
+    TAlign align;
+    const char16_t* caption;
+    const char16_t* hint;
+  };
+  const Button buttons[] = {
+      {BtnOption, 1, 120, 2, TAlign::Left, u"設定(&S)", u"設定メニュー"},
+      {BtnNameClear, 121, 120, 3, TAlign::Left, u"名前を消去(&C)", u"名前をクリア"},
+      {BtnEdit, 241, 120, 4, TAlign::Left, u"編集(&E)", u"編集メニュー"},
+      {BtnOK, 683, 150, 0, TAlign::Right, u"OK[ENTER]",
+       u"右クリックで名前を変更後に移動またはコピー"},
+      {BtnCancel, 833, 150, 1, TAlign::Right, u"キャンセル[ESC]", u"次のフォルダ／ファイルの処理"},
+  };
+  for (const auto& b : buttons) {
+    Place(b.button, PanelBtn, b.align, b.left, 1, b.width, 28, b.tabOrder);
+    b.button.SetText(b.caption);
+    b.button.SetHint(b.hint);
+    b.button.ShowHint = true;
+  }
+  BtnNameClear.SetEnabled(false);
+  BtnOK.SetEnabled(false);
+  BtnOK.Default = true;
+
+  Place(CHKOKClose, PanelBtn, TAlign::Right, 463, 1, 100, 28, 5);
+  CHKOKClose.SetText(u"OKで終了");
+  CHKOKClose.SetHint(u"リストのすべての処理が完了すると終了");
+  CHKOKClose.ShowHint = true;
+  CHKOKClose.LeftText = true;
+  CHKOKClose.SetChecked(true);
+  Place(ComboBox, PanelBtn, TAlign::Right, 563, 1, 120, 21, 6);
+  ComboBox.SetItems({u"そのまま", u"移動", u"コピー"});
+  ComboBox.SetItemIndex(0);
+  ComboBox.SetHint(u"名前を変更後に移動またはコピー");
+  ComboBox.ShowHint = true;
+
+  Place(ListBox, *this, TAlign::Client, 0, 108, 984, 61, 2);
+  ListBox.SetEnabled(false);
+}
+
+void TMainForm::BuildMenus() {
+  PPMenu.Items = {&PPMostTop, &N2, &PPLog};
+  PPMostTop.AutoCheck = true;
+  PPLog.AutoCheck = true;
+
+  PPEdit.AutoHotkeys = false;
+  PPEdit.Items = {&PPCaretCutBefore,
+                  &PPCaretCutAfter,
+                  &PPCaretCopyBefore,
+                  &PPCaretCopyAfter,
+                  &PPCaretXch,
+                  &N1,
+                  &PPUndo,
+                  &N3,
+                  &PPDate1,
+                  &PPDate2,
+                  &PPDate3,
+                  &PPDate4,
+                  &PPDate5,
+                  &PPDate6,
+                  &N4,
+                  &PPNote};
+  for (auto* item : {&PPCaretCutBefore, &PPCaretCutAfter, &PPCaretCopyBefore, &PPCaretCopyAfter,
+                     &PPCaretXch, &PPUndo})
+    item->Enabled = false;
+}
+
+void TMainForm::FormCreate() {
+  for (int i = 1; i <= 6; ++i) {
+    auto* item = dynamic_cast<tk::TMenuItem*>(
+        FindComponent(u"PPDate" + std::u16string(1, static_cast<char16_t>(u'0' + i))));
+    MPPDate[static_cast<std::size_t>(i)] = item;
+    if (item)
+      item->Tag = i;
+  }
+  PPMostTopClick();
+
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
+    tk::TFont font = Font();
+    font.name = ToU16(ncm.lfMenuFont.lfFaceName);
+    int height = ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
+    if (height > 0)
+      font.size = MulDiv(height, 72, Dpi());
+    SetFont(font);
+  }
+
+  for (const auto& arg : Arguments)
+    AddPath(arg);
+  LoadCurrentItem();
+
+  MShortCut = {0, 0x6025, 0x6027, 0x404E, 0x6026, 0x6028, 0x6024};
+}
+
+LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_COPYDATA) {
+    WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
+    return 0;
+  }
+  return TForm::DefaultHandler(msg, wp, lp);
+}
+
+// ---- menus and buttons of the window
+
+void TMainForm::BtnOptionClick() {
+  POINT pt{};
+  GetCursorPos(&pt);
+  PPMenu.Popup(pt.x, pt.y, Handle());
+}
+
+POINT TMainForm::EditMenuPoint() {
+  RECT r{};
+  GetWindowRect(Handle(), &r);
+  return {r.left + (BtnEdit.Left() + BtnEdit.Width()) / 2,
+          r.top + (PanelBtn.Top() + BtnEdit.Height()) / 2};
+}
+
+void TMainForm::BtnEditClick() {
+  POINT pt = EditMenuPoint();
+  PPEdit.Popup(pt.x, pt.y, Handle());
+}
+
+void TMainForm::PPMostTopClick() {
+  Pelvane::SetTopMost(Handle(), PPMostTop.Checked);
+}
+
+void TMainForm::PPNoteClick() {
+  // The word list window does not exist yet; nothing to show.
+}
+
+void TMainForm::EditNameEnter() {
+  MEdit = &EditName;
+}
+void TMainForm::EditExtEnter() {
+  MEdit = &EditExt;
+}
+
+// ---- the name and extension fields
+
+void TMainForm::LoadCurrentItem() {
+  std::u16string p = EditPath.Text();
+  tavu::ItemKind kind = KindOf(p);
+  auto loaded = tavu::LoadedFieldsFor(kind, p);
+  bool file = kind == tavu::ItemKind::File;
+  EditName.SetText(loaded.name);
+  EditExt.SetText(loaded.ext);
+  EditExt.SetColor(file ? COLOR_WINDOW : COLOR_BTNFACE);
+  EditExt.SetEnabled(file);
+  Labelpiriodo.SetEnabled(file);
+  Labelpiriodo.SetText(file ? kPeriodLabel : u"");
+  // The change events run only for texts that changed; OK must follow the
+  // rule for the loaded texts also when they equal the previous ones.
+  EditNameChange();
+  FindFileManagerWindow();
+}
+
+void TMainForm::EditPathChange() {
+  if (KindOf(EditPath.Text()) == tavu::ItemKind::Missing)
+    BtnOK.SetEnabled(false);
+}
+
+void TMainForm::EditNameChange() {
+  auto state = tavu::EvaluateFields(KindOf(EditPath.Text()), EditName.Text(), EditExt.Text());
+  BtnOK.SetEnabled(state.okEnabled);
+  if (!state.decided)
+    return;
+  BtnNameClear.SetEnabled(state.clearEnabled);
+  EditName.SetHint(state.nameHint);
+}
+
+void TMainForm::BtnNameClearClick() {
+  EditName.SetText(u"");
+  EditName.SetFocus();
+}
+
+void TMainForm::PPUndoClick() {
+  LoadCurrentItem();
+}
+
+void TMainForm::FindFileManagerWindow() {
+  HWND w = Pelvane::NextVisibleWindow(tk::Application().Handle());
+  std::u16string cls;
+  if (w) {
+    wchar_t buf[261] = {};
+    int n = GetClassNameW(w, buf, 261);
+    cls = ToU16(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+    if (cls == u"Shell_TrayWnd" && !Pelvane::IsTaskbarAlwaysOnTop())
+      MExp = Pelvane::NextVisibleWindow(w);
+  }
+  if (cls == u"CabinetWClass" || cls == u"ExploreWClass")
+    MExp = w;
+}
+
+// ---- the work queue
+
+void TMainForm::AddPath(const std::u16string& path) {
+  int count = queue_.Count();
+  queue_.Add(path);
+  if (count == 0)
+    ListBox.SetItemIndex(0);
+  EditPath.SetText(ListBox.Item(0));
+}
+
+void TMainForm::RemoveCurrentItem() {
+  queue_.RemoveHead();
+  if (queue_.Count() > 0)
+    ListBox.SetItemIndex(0);
+}
+
+void TMainForm::ShowHead() {
+  EditPath.SetText(u"");
+  EditPath.SetText(ListBox.Item(0));
+  LoadCurrentItem();
+}
+
+void TMainForm::ShowQueueHead() {
+  if (queue_.Count() > 0) {
+    ShowHead();
+  } else if (CHKOKClose.Checked()) {
+    Close();
+  } else {
+    EditPath.SetText(u"");
+    LoadCurrentItem();
+  }
+}
+
+void TMainForm::BtnCancelClick() {
+  RemoveCurrentItem();
+  if (queue_.Count() > 0)
+    ShowHead();
+  else
+    Close();
+}
+
+void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {
+  std::vector<std::u16string> sorted = files;
+  try {
+    tavu::SortForDrop(sorted, Pelvane::PathSortKey);
+    UpdateGuard batch(ListBox);
+    for (const auto& path : sorted)
+      AddPath(path);
+  } catch (...) {
+    files.clear();
+    throw;
+  }
+  files.clear();
+  LoadCurrentItem();
+}
+
+void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
+  if (!data)
+    return;
+  auto path = tavu::ParseHandOff(data->lpData, data->cbData);
+  if (!path)
+    return;
+  bool wasEmpty = queue_.Count() == 0;
+  AddPath(*path);
+  // A hand-off into a non-empty queue must not touch what the user is typing.
+  if (wasEmpty)
+    LoadCurrentItem();
+}

@@ -1,0 +1,117 @@
+#pragma once
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/queue.h"
+#include "toolkit/controls.h"
+#include "toolkit/forms.h"
+#include "toolkit/menus.h"
+
+// The program's working window: the head of the work queue as a path, a
+// name and an extension field, the row of buttons, and the queue below.
+class TMainForm : public tk::TForm {
+public:
+  TMainForm();
+  ~TMainForm() override;
+
+  tk::TPanel PanelEdit;
+  tk::TEdit EditPath;
+  tk::TEdit EditName;
+  tk::TLabel Labelpiriodo;
+  tk::TEdit EditExt;
+  tk::TPanel PanelBtn;
+  tk::TButton BtnOption;
+  tk::TButton BtnNameClear;
+  tk::TButton BtnEdit;
+  tk::TCheckBox CHKOKClose;
+  tk::TComboBox ComboBox;
+  tk::TButton BtnOK;
+  tk::TButton BtnCancel;
+  tk::TListBox ListBox;
+
+  tk::TPopupMenu PPMenu;
+  tk::TMenuItem PPMostTop;
+  tk::TMenuItem N2;
+  tk::TMenuItem PPLog;
+
+  tk::TPopupMenu PPEdit;
+  tk::TMenuItem PPCaretCutBefore;
+  tk::TMenuItem PPCaretCutAfter;
+  tk::TMenuItem PPCaretCopyBefore;
+  tk::TMenuItem PPCaretCopyAfter;
+  tk::TMenuItem PPCaretXch;
+  tk::TMenuItem N1;
+  tk::TMenuItem PPUndo;
+  tk::TMenuItem N3;
+  tk::TMenuItem PPDate1;
+  tk::TMenuItem PPDate2;
+  tk::TMenuItem PPDate3;
+  tk::TMenuItem PPDate4;
+  tk::TMenuItem PPDate5;
+  tk::TMenuItem PPDate6;
+  tk::TMenuItem N4;
+  tk::TMenuItem PPNote;
+
+  // Handlers.
+  void FormCreate();
+  void BtnOptionClick();
+  void BtnEditClick();
+  void BtnCancelClick();
+  void BtnNameClearClick();
+  void EditPathChange();
+  void EditNameChange();
+  void EditNameEnter();
+  void EditExtEnter();
+  void PPMostTopClick();
+  void PPUndoClick();
+  void PPNoteClick();
+  void DropDstFileDrop(std::vector<std::u16string>& files);
+  void WMCopyData(const COPYDATASTRUCT* data);
+
+  // Where BtnEditClick opens the edit menu, in screen coordinates.
+  POINT EditMenuPoint();
+
+  // Queue and field operations.
+  void AddPath(const std::u16string& path);
+  void RemoveCurrentItem();
+  void ShowQueueHead();
+  void LoadCurrentItem();
+
+  // Private fields, kept public for the tests that look at them.
+  std::u16string MCopyMoveDir;
+  tk::TEdit* MEdit = nullptr;
+  std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
+  std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
+  HWND MExp = nullptr;
+
+  // The command-line arguments FormCreate queues.
+  std::vector<std::u16string> Arguments;
+
+  LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+  class ListBoxQueue : public tavu::QueueList {
+  public:
+    explicit ListBoxQueue(tk::TListBox& list) : list_(list) {}
+    int Count() const override { return list_.Count(); }
+    std::u16string Item(int index) const override { return list_.Item(index); }
+    void Append(const std::u16string& path) override { list_.Add(path); }
+    void Delete(int index) override { list_.Delete(index); }
+
+  private:
+    tk::TListBox& list_;
+  };
+
+  void BuildLayout();
+  void BuildMenus();
+  // Clears the path, shows item 0 and loads it.
+  void ShowHead();
+  void FindFileManagerWindow();
+
+  ListBoxQueue queueList_;
+  tavu::WorkQueue queue_;
+};

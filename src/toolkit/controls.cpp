@@ -1,0 +1,577 @@
+#include "toolkit/controls.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "core/error.h"
+#include "toolkit/forms.h"
+#include "toolkit/wide.h"
+
+namespace tk {
+
+namespace {
+constexpr UINT_PTR kSubclassId = 1;
+
+int Scale(int v, int m, int d) {
+  return MulDiv(v, m, d);
+}
+} // namespace
+
+TWinControl::TWinControl(TComponent* owner, std::u16string name)
+    : TComponent(owner, std::move(name)) {
+  WindowProc = [this](UINT msg, WPARAM wp, LPARAM lp) { return DefaultHandler(msg, wp, lp); };
+}
+
+TWinControl::~TWinControl() {
+  DestroyHandle();
+  for (auto* c : children_)
+    c->parent_ = nullptr;
+  if (parent_) {
+    auto& v = parent_->children_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  }
+}
+
+void TWinControl::DestroyHandle() {
+  if (handle_)
+    DestroyWindow(handle_); // WM_NCDESTROY clears handle_
+  handle_ = nullptr;
+}
+
+TWinControl* TWinControl::FromHandle(HWND hwnd) {
+  if (!hwnd)
+    return nullptr;
+  if (auto* form = TForm::FormFromHandle(hwnd))
+    return form;
+  DWORD_PTR ref = 0;
+  if (GetWindowSubclass(hwnd, SubclassProc, kSubclassId, &ref))
+    return reinterpret_cast<TWinControl*>(ref);
+  return nullptr;
+}
+
+void TWinControl::SetParent(TWinControl* parent) {
+  if (parent_) {
+    auto& v = parent_->children_;
+    v.erase(std::remove(v.begin(), v.end(), this), v.end());
+  }
+  parent_ = parent;
+  if (parent_)
+    parent_->children_.push_back(this);
+}
+
+TForm* TWinControl::ParentForm() {
+  TWinControl* c = this;
+  while (c->parent_)
+    c = c->parent_;
+  return dynamic_cast<TForm*>(c);
+}
+
+HWND TWinControl::Handle() {
+  if (!handle_)
+    CreateHandle();
+  return handle_;
+}
+
+void TWinControl::CreateHandle() {
+  HWND parentWnd = parent_ ? parent_->Handle() : nullptr;
+  if (handle_)
+    return; // the parent's creation made this one too
+  Params p;
+  if (!TabStop)
+    p.style &= ~WS_TABSTOP;
+  CreateParams(p);
+  if (!visible_)
+    p.style &= ~WS_VISIBLE;
+  if (!enabled_)
+    p.style |= WS_DISABLED;
+  handle_ =
+      CreateWindowExW(p.exStyle, p.className, AsWide(text_), p.style, bounds_.left, bounds_.top,
+                      Width(), Height(), parentWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!handle_)
+    throw tavu::Exception(u"ウィンドウを作成できません");
+  SetWindowSubclass(handle_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  if (auto* form = ParentForm())
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(form->FontHandle()), FALSE);
+  HandleCreated();
+  for (auto* c : children_)
+    c->Handle();
+  ApplyTabOrder();
+  AlignControls();
+  UpdateTool();
+}
+
+LRESULT CALLBACK TWinControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
+                                           DWORD_PTR ref) {
+  auto* self = reinterpret_cast<TWinControl*>(ref);
+  if (msg == WM_NCDESTROY) {
+    self->DestroyingHandle();
+    RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    self->handle_ = nullptr;
+    return DefSubclassProc(hwnd, msg, wp, lp);
+  }
+  try {
+    return self->WindowProc(msg, wp, lp);
+  } catch (...) {
+    Application().HandleException();
+    return 0;
+  }
+}
+
+LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = 0;
+  if (HandleContainerMessage(msg, wp, lp, r))
+    return r;
+  return DefSubclassProc(handle_, msg, wp, lp);
+}
+
+bool TWinControl::HandleContainerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  switch (msg) {
+  case WM_COMMAND:
+    if (lp) {
+      if (auto* c = FromHandle(reinterpret_cast<HWND>(lp))) {
+        c->CommandNotify(HIWORD(wp));
+        result = 0;
+        return true;
+      }
+    }
+    return false;
+  case WM_NOTIFY: {
+    auto* hdr = reinterpret_cast<NMHDR*>(lp);
+    if (auto* c = FromHandle(hdr->hwndFrom)) {
+      result = c->NotifyReflect(hdr);
+      return true;
+    }
+    return false;
+  }
+  case WM_CTLCOLOREDIT:
+  case WM_CTLCOLORSTATIC:
+  case WM_CTLCOLORLISTBOX:
+  case WM_CTLCOLORBTN:
+    if (auto* c = FromHandle(reinterpret_cast<HWND>(lp))) {
+      if (HBRUSH b = c->CtlColor(reinterpret_cast<HDC>(wp))) {
+        result = reinterpret_cast<LRESULT>(b);
+        return true;
+      }
+    }
+    return false;
+  case WM_SIZE:
+    AlignControls();
+    return false;
+  default:
+    return false;
+  }
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  bounds_ = {left, top, left + width, top + height};
+  ApplyBounds();
+}
+
+void TWinControl::ApplyBounds() {
+  if (handle_)
+    MoveWindow(handle_, bounds_.left, bounds_.top, Width(), Height(), TRUE);
+  AlignControls();
+}
+
+RECT TWinControl::DockArea() {
+  RECT r{0, 0, Width(), Height()};
+  if (handle_)
+    GetClientRect(handle_, &r);
+  return r;
+}
+
+void TWinControl::AlignControls() {
+  if (children_.empty())
+    return;
+  RECT area = DockArea();
+  auto docked = [&](TAlign a) {
+    std::vector<TWinControl*> v;
+    for (auto* c : children_)
+      if (c->Align == a && c->visible_)
+        v.push_back(c);
+    return v;
+  };
+  // Tops stand in the order of their designed tops, lefts of their lefts,
+  // rights from the right edge inwards; the filler takes what is left.
+  auto tops = docked(TAlign::Top);
+  std::stable_sort(tops.begin(), tops.end(),
+                   [](auto* a, auto* b) { return a->bounds_.top < b->bounds_.top; });
+  for (auto* c : tops) {
+    int h = c->Height();
+    c->bounds_ = {area.left, area.top, area.right, area.top + h};
+    area.top += h;
+  }
+  auto lefts = docked(TAlign::Left);
+  std::stable_sort(lefts.begin(), lefts.end(),
+                   [](auto* a, auto* b) { return a->bounds_.left < b->bounds_.left; });
+  for (auto* c : lefts) {
+    int w = c->Width();
+    c->bounds_ = {area.left, area.top, area.left + w, area.bottom};
+    area.left += w;
+  }
+  auto rights = docked(TAlign::Right);
+  std::stable_sort(rights.begin(), rights.end(),
+                   [](auto* a, auto* b) { return a->bounds_.left > b->bounds_.left; });
+  for (auto* c : rights) {
+    int w = c->Width();
+    c->bounds_ = {area.right - w, area.top, area.right, area.bottom};
+    area.right -= w;
+  }
+  for (auto* c : docked(TAlign::Client))
+    c->bounds_ = {area.left, area.top, std::max(area.left, area.right),
+                  std::max(area.top, area.bottom)};
+  for (auto* c : children_)
+    if (c->Align != TAlign::None)
+      c->ApplyBounds();
+}
+
+void TWinControl::ScaleBy(int m, int d) {
+  if (m == d)
+    return;
+  bounds_ = {Scale(bounds_.left, m, d), Scale(bounds_.top, m, d), Scale(bounds_.right, m, d),
+             Scale(bounds_.bottom, m, d)};
+  for (auto* c : children_)
+    c->ScaleBy(m, d);
+  if (parent_)
+    ApplyBounds();
+}
+
+void TWinControl::ApplyTabOrder() {
+  // Keyboard navigation follows the Z order of siblings, so stack them by tab order.
+  std::vector<TWinControl*> v = children_;
+  std::stable_sort(v.begin(), v.end(), [](auto* a, auto* b) { return a->TabOrder < b->TabOrder; });
+  HWND after = HWND_TOP;
+  for (auto* c : v) {
+    if (!c->handle_)
+      continue;
+    SetWindowPos(c->handle_, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = c->handle_;
+  }
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (handle_)
+    EnableWindow(handle_, enabled);
+}
+
+void TWinControl::SetVisible(bool visible) {
+  visible_ = visible;
+  if (handle_)
+    ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE);
+  if (parent_)
+    parent_->AlignControls();
+}
+
+std::u16string TWinControl::Text() const {
+  if (!handle_)
+    return text_;
+  int n = GetWindowTextLengthW(handle_);
+  std::u16string s(static_cast<std::size_t>(n) + 1, u'\0');
+  n = GetWindowTextW(handle_, AsWideBuffer(s), n + 1);
+  s.resize(static_cast<std::size_t>(std::max(n, 0)));
+  return s;
+}
+
+void TWinControl::SetText(const std::u16string& text) {
+  if (Text() == text)
+    return;
+  text_ = text;
+  if (handle_)
+    SetWindowTextW(handle_, AsWide(text));
+}
+
+void TWinControl::SetHint(const std::u16string& hint) {
+  hint_ = hint;
+  UpdateTool();
+}
+
+void TWinControl::UpdateTool() {
+  if (!handle_ || !ShowHint)
+    return;
+  if (auto* form = ParentForm())
+    form->SetToolText(handle_, hint_);
+}
+
+void TWinControl::SetFocus() {
+  if (Handle())
+    ::SetFocus(handle_);
+}
+
+bool TWinControl::Focused() const {
+  return handle_ && GetFocus() == handle_;
+}
+
+// ---- TEdit
+
+void TEdit::CreateParams(Params& p) {
+  p.className = WC_EDITW;
+  p.style |= ES_AUTOHSCROLL | (TabStop ? WS_TABSTOP : 0) | (ReadOnly ? ES_READONLY : 0);
+  p.exStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TEdit::HandleCreated() {
+  if (MaxLength > 0)
+    SendMessageW(handle_, EM_SETLIMITTEXT, static_cast<WPARAM>(MaxLength), 0);
+  lastText_ = Text();
+}
+
+void TEdit::CommandNotify(WORD code) {
+  if (code == EN_CHANGE) {
+    // The control reports every edit, also one that ends with the same text.
+    auto now = Text();
+    if (now == lastText_)
+      return;
+    lastText_ = std::move(now);
+    if (OnChange)
+      OnChange();
+  } else if (code == EN_SETFOCUS) {
+    if (OnEnter)
+      OnEnter();
+  }
+}
+
+void TEdit::SetColor(int sysColor) {
+  color_ = sysColor;
+  if (handle_)
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+HBRUSH TEdit::CtlColor(HDC dc) {
+  SetBkColor(dc, GetSysColor(color_));
+  SetTextColor(dc, GetSysColor(Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+  return GetSysColorBrush(color_);
+}
+
+int TEdit::SelStart() {
+  DWORD start = 0;
+  SendMessageW(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
+  return static_cast<int>(start);
+}
+
+void TEdit::SetSelStart(int pos) {
+  SendMessageW(Handle(), EM_SETSEL, pos, pos);
+}
+
+// ---- TButton
+
+void TButton::CreateParams(Params& p) {
+  p.className = WC_BUTTONW;
+  p.style |= (Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (TabStop ? WS_TABSTOP : 0);
+}
+
+void TButton::Click() {
+  // Wine delivers BM_CLICK even to a disabled button; never act for one.
+  if (!Enabled() || (handle_ && !IsWindowEnabled(handle_)))
+    return;
+  if (OnClick)
+    OnClick();
+}
+
+void TButton::CommandNotify(WORD code) {
+  if (code == BN_CLICKED)
+    Click();
+}
+
+// ---- TCheckBox
+
+void TCheckBox::CreateParams(Params& p) {
+  p.className = WC_BUTTONW;
+  p.style |= BS_AUTOCHECKBOX | (LeftText ? BS_LEFTTEXT : 0) | (TabStop ? WS_TABSTOP : 0);
+}
+
+void TCheckBox::HandleCreated() {
+  SendMessageW(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::DestroyingHandle() {
+  checked_ = Checked();
+}
+
+bool TCheckBox::Checked() const {
+  if (!handle_)
+    return checked_;
+  return SendMessageW(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked) {
+  checked_ = checked;
+  if (handle_)
+    SendMessageW(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+// ---- TComboBox
+
+void TComboBox::CreateParams(Params& p) {
+  p.className = WC_COMBOBOXW;
+  p.style |= CBS_DROPDOWNLIST | WS_VSCROLL | (TabStop ? WS_TABSTOP : 0);
+}
+
+void TComboBox::HandleCreated() {
+  for (const auto& s : items_)
+    SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(s)));
+  SendMessageW(handle_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
+  // The height given to a drop-down list is that of its open list.
+  SetWindowPos(handle_, nullptr, 0, 0, Width(), 200, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+void TComboBox::DestroyingHandle() {
+  index_ = ItemIndex();
+}
+
+void TComboBox::SetItems(const std::vector<std::u16string>& items) {
+  items_ = items;
+  if (!handle_)
+    return;
+  SendMessageW(handle_, CB_RESETCONTENT, 0, 0);
+  for (const auto& s : items_)
+    SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(s)));
+}
+
+int TComboBox::ItemIndex() const {
+  if (!handle_)
+    return index_;
+  return static_cast<int>(SendMessageW(handle_, CB_GETCURSEL, 0, 0));
+}
+
+void TComboBox::SetItemIndex(int index) {
+  index_ = index;
+  if (handle_)
+    SendMessageW(handle_, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+bool TComboBox::DroppedDown() const {
+  return handle_ && SendMessageW(handle_, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+// ---- TListBox
+
+TListBox::TListBox(TComponent* owner, std::u16string name) : TWinControl(owner, std::move(name)) {
+  WindowProc = [this](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (msg == WM_CHAR && !IncrementalSearch)
+      return 0;
+    return DefaultHandler(msg, wp, lp);
+  };
+}
+
+void TListBox::CreateParams(Params& p) {
+  p.className = WC_LISTBOXW;
+  p.style |= LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY |
+             (TabStop ? WS_TABSTOP : 0);
+  p.exStyle |= WS_EX_CLIENTEDGE;
+}
+
+int TListBox::Count() {
+  return static_cast<int>(SendMessageW(Handle(), LB_GETCOUNT, 0, 0));
+}
+
+std::u16string TListBox::Item(int index) {
+  LRESULT n = SendMessageW(Handle(), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (n == LB_ERR)
+    return {};
+  std::u16string s(static_cast<std::size_t>(n) + 1, u'\0');
+  n = SendMessageW(handle_, LB_GETTEXT, static_cast<WPARAM>(index),
+                   reinterpret_cast<LPARAM>(AsWideBuffer(s)));
+  s.resize(n == LB_ERR ? 0 : static_cast<std::size_t>(n));
+  return s;
+}
+
+void TListBox::Add(const std::u16string& text) {
+  LRESULT r = SendMessageW(Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(text)));
+  if (r == LB_ERR || r == LB_ERRSPACE)
+    throw tavu::Exception(u"行を挿入できません");
+}
+
+void TListBox::Delete(int index) {
+  SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+}
+
+void TListBox::Clear() {
+  SendMessageW(Handle(), LB_RESETCONTENT, 0, 0);
+}
+
+int TListBox::ItemIndex() {
+  return static_cast<int>(SendMessageW(Handle(), LB_GETCURSEL, 0, 0));
+}
+
+void TListBox::SetItemIndex(int index) {
+  SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void TListBox::SetHorizontalExtent(int pixels) {
+  SendMessageW(Handle(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels), 0);
+}
+
+void TListBox::BeginUpdate() {
+  if (updating_++ == 0)
+    SendMessageW(Handle(), WM_SETREDRAW, FALSE, 0);
+}
+
+void TListBox::EndUpdate() {
+  if (updating_ > 0 && --updating_ == 0) {
+    SendMessageW(Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(handle_, nullptr, TRUE);
+  }
+}
+
+// ---- TLabel
+
+void TLabel::CreateParams(Params& p) {
+  p.className = WC_STATICW;
+  p.style |= SS_LEFT | SS_NOPREFIX | (CenterVertically ? SS_CENTERIMAGE : 0);
+  p.style &= ~WS_TABSTOP;
+}
+
+// ---- TPanel
+
+namespace {
+const wchar_t kPanelClass[] = L"TPanel";
+
+void RegisterPanelClass() {
+  static bool done = false;
+  if (done)
+    return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kPanelClass;
+  RegisterClassExW(&wc);
+  done = true;
+}
+} // namespace
+
+TPanel::TPanel(TComponent* owner, std::u16string name) : TWinControl(owner, std::move(name)) {
+  TabStop = false;
+}
+
+void TPanel::CreateParams(Params& p) {
+  RegisterPanelClass();
+  p.className = kPanelClass;
+  p.style |= WS_CLIPCHILDREN;
+  p.exStyle |= WS_EX_CONTROLPARENT;
+}
+
+RECT TPanel::DockArea() {
+  RECT r = TWinControl::DockArea();
+  InflateRect(&r, -1, -1);
+  return r;
+}
+
+LRESULT TPanel::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(handle_, &ps);
+    RECT r;
+    GetClientRect(handle_, &r);
+    DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+    EndPaint(handle_, &ps);
+    return 0;
+  }
+  return TWinControl::DefaultHandler(msg, wp, lp);
+}
+
+} // namespace tk

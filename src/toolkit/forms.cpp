@@ -1,0 +1,388 @@
+#include "toolkit/forms.h"
+
+#include <commctrl.h>
+
+#include "core/error.h"
+#include "toolkit/wide.h"
+
+namespace tk {
+
+namespace {
+const wchar_t kAppClass[] = L"TApplication";
+constexpr int kIconId = 1;
+
+void SetFontRecursive(TWinControl* c, HFONT font) {
+  if (c->HandleAllocated())
+    SendMessageW(c->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  for (auto* child : c->Controls())
+    SetFontRecursive(child, font);
+}
+} // namespace
+
+TForm::TForm(TComponent* owner, std::u16string name, std::u16string className)
+    : TWinControl(owner, std::move(name)), className_(std::move(className)) {
+  TabStop = false;
+}
+
+TForm::~TForm() {
+  if (Application().MainForm == this)
+    Application().MainForm = nullptr;
+  DestroyHandle();
+}
+
+TForm* TForm::FormFromHandle(HWND hwnd) {
+  if (!hwnd || GetClassLongPtrW(hwnd, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(&FormProc))
+    return nullptr;
+  return reinterpret_cast<TForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+void TForm::RegisterClass(const wchar_t* className) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), className, &wc))
+    return;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FormProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconId));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = className;
+  RegisterClassExW(&wc);
+}
+
+void TForm::CreateParams(Params& p) {
+  p.className = AsWide(className_);
+  if (ToolWindow) {
+    p.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+    p.exStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
+  } else {
+    p.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+              (MaximizeBox ? WS_MAXIMIZEBOX : 0) | WS_CLIPCHILDREN;
+    p.exStyle = WS_EX_CONTROLPARENT | (ShowInTaskbar ? WS_EX_APPWINDOW : 0);
+  }
+}
+
+void TForm::CreateHandle() {
+  if (handle_)
+    return;
+  Params p;
+  CreateParams(p);
+  RegisterClass(p.className);
+  RECT r{0, 0, ClientWidth, ClientHeight};
+  AdjustWindowRectEx(&r, p.style, FALSE, p.exStyle);
+  HWND created = CreateWindowExW(p.exStyle, p.className, AsWide(text_), p.style, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), this);
+  if (!created)
+    throw tavu::Exception(u"ウィンドウを作成できません");
+  // The layout is designed at 96 dpi; bring it to this monitor's.
+  dpi_ = static_cast<int>(GetDpiForWindow(handle_));
+  if (dpi_ <= 0)
+    dpi_ = 96;
+  if (dpi_ != 96) {
+    for (auto* c : Controls())
+      c->ScaleBy(dpi_, 96);
+    RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
+    AdjustWindowRectExForDpi(&sr, p.style, FALSE, p.exStyle, static_cast<UINT>(dpi_));
+    SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  GetWindowRect(handle_, &bounds_);
+  RebuildFont();
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  for (auto* c : Controls())
+    c->Handle();
+  ApplyTabOrder();
+  AlignControls();
+}
+
+void TForm::CreateForm() {
+  Handle();
+  if (!OnCreate)
+    return;
+  try {
+    OnCreate();
+  } catch (...) {
+    Application().HandleException();
+  }
+}
+
+void TForm::SetFont(const TFont& font) {
+  font_ = font;
+  if (handle_)
+    RebuildFont();
+}
+
+void TForm::RebuildFont() {
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(font_.size, dpi_, 72);
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(lf.lfFaceName, AsWide(font_.name), LF_FACESIZE);
+  ScopedFont font(CreateFontIndirectW(&lf));
+  if (!font)
+    return;
+  for (auto* c : Controls())
+    SetFontRecursive(c, font.Get());
+  fontHandle_ = std::move(font);
+}
+
+void TForm::Show() {
+  ShowWindow(Handle(), SW_SHOW);
+  UpdateWindow(handle_);
+  if (ActiveControl && ActiveControl->Enabled())
+    ActiveControl->SetFocus();
+}
+
+void TForm::Hide() {
+  if (handle_)
+    ShowWindow(handle_, SW_HIDE);
+}
+
+void TForm::Close() {
+  if (OnCloseQuery && !OnCloseQuery())
+    return;
+  Hide();
+  if (Application().MainForm == this)
+    Application().Terminate();
+}
+
+void TForm::BringToFront() {
+  if (!IsWindowVisible(Handle()))
+    Show();
+  SetForegroundWindow(handle_);
+  BringWindowToTop(handle_);
+}
+
+bool TForm::IsShortCut(const MSG&) {
+  return false;
+}
+
+bool TForm::HandleDialogKey(MSG& msg) {
+  if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+    auto* focused = FromHandle(GetFocus());
+    if (auto* combo = dynamic_cast<TComboBox*>(focused); combo && combo->DroppedDown())
+      return false; // an open list takes its own Enter and Esc
+    if (msg.wParam == VK_RETURN) {
+      if (auto* button = dynamic_cast<TButton*>(focused)) {
+        button->Click();
+        return true;
+      }
+      if (DefaultButton) {
+        DefaultButton->Click();
+        return true;
+      }
+      return false;
+    }
+    if (CancelButton) {
+      CancelButton->Click();
+      return true;
+    }
+    return false;
+  }
+  return IsDialogMessageW(handle_, &msg) != FALSE;
+}
+
+void TForm::SetToolText(HWND control, const std::u16string& text) {
+  if (!tooltip_)
+    return;
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = handle_;
+  ti.uId = reinterpret_cast<UINT_PTR>(control);
+  std::u16string copy = text;
+  ti.lpszText = AsWideBuffer(copy);
+  bool known = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+  ti.lpszText = AsWideBuffer(copy);
+  if (!known)
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  else
+    SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+std::u16string TForm::ToolText(HWND control) {
+  if (!tooltip_)
+    return {};
+  std::u16string buf(1024, u'\0');
+  TOOLINFOW ti{};
+  ti.cbSize = sizeof ti;
+  ti.hwnd = handle_;
+  ti.uId = reinterpret_cast<UINT_PTR>(control);
+  if (!SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)))
+    return {};
+  ti.lpszText = AsWideBuffer(buf);
+  SendMessageW(tooltip_, TTM_GETTEXTW, buf.size(), reinterpret_cast<LPARAM>(&ti));
+  buf.resize(std::char_traits<char16_t>::length(buf.c_str()));
+  return buf;
+}
+
+LRESULT CALLBACK TForm::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<TForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TForm*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->handle_ = hwnd;
+  }
+  if (!self)
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->handle_ = nullptr;
+    self->tooltip_ = nullptr;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  try {
+    return self->WindowProc(msg, wp, lp);
+  } catch (...) {
+    Application().HandleException();
+    return 0;
+  }
+}
+
+LRESULT TForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = 0;
+  if (HandleContainerMessage(msg, wp, lp, r))
+    return r;
+  switch (msg) {
+  case WM_CLOSE:
+    Close();
+    return 0;
+  case WM_ACTIVATE:
+    // Give the focus back to the control that had it when the form was left.
+    if (LOWORD(wp) == WA_INACTIVE) {
+      if (auto* c = FromHandle(GetFocus()); c && c->ParentForm() == this)
+        ActiveControl = c;
+    } else if (ActiveControl && ActiveControl->HandleAllocated() && ActiveControl->Enabled()) {
+      ::SetFocus(ActiveControl->Handle());
+      return 0;
+    }
+    break;
+  case WM_DPICHANGED: {
+    int dpi = LOWORD(wp);
+    for (auto* c : Controls())
+      c->ScaleBy(dpi, dpi_);
+    dpi_ = dpi;
+    RebuildFont();
+    auto* suggested = reinterpret_cast<RECT*>(lp);
+    SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+  }
+  default:
+    break;
+  }
+  return DefWindowProcW(handle_, msg, wp, lp);
+}
+
+// ---- TApplication
+
+TApplication& Application() {
+  static TApplication app;
+  return app;
+}
+
+HWND TApplication::Handle() {
+  if (handle_)
+    return handle_;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconId));
+  wc.lpszClassName = kAppClass;
+  RegisterClassExW(&wc);
+  // Hidden and created before any form, so it lies below all of them.
+  handle_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppClass, AsWide(Title), WS_POPUP, 0, 0, 0, 0,
+                            nullptr, nullptr, wc.hInstance, nullptr);
+  return handle_;
+}
+
+void TApplication::Dispatch(MSG& msg) {
+  bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
+  if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && MainForm &&
+      MainForm->HandleAllocated()) {
+    bool consumed = false;
+    try {
+      consumed = MainForm->IsShortCut(msg);
+    } catch (...) {
+      HandleException();
+      consumed = true;
+    }
+    if (consumed)
+      return;
+  }
+  if (key) {
+    if (auto* form = TForm::FormFromHandle(GetAncestor(msg.hwnd, GA_ROOT))) {
+      bool handled = false;
+      try {
+        handled = form->HandleDialogKey(msg);
+      } catch (...) {
+        HandleException();
+        handled = true;
+      }
+      if (handled)
+        return;
+    }
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+bool TApplication::ProcessMessages() {
+  MSG msg;
+  while (!terminated_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      terminated_ = true;
+      break;
+    }
+    Dispatch(msg);
+  }
+  return !terminated_;
+}
+
+void TApplication::Run() {
+  if (MainForm)
+    MainForm->Show();
+  MSG msg;
+  while (!terminated_ && GetMessageW(&msg, nullptr, 0, 0) > 0)
+    Dispatch(msg);
+}
+
+void TApplication::Terminate() {
+  if (!terminated_)
+    PostQuitMessage(0);
+  terminated_ = true;
+}
+
+void TApplication::HandleException() {
+  try {
+    throw;
+  } catch (const tavu::Exception& e) {
+    ShowError(e.Message());
+  } catch (const std::exception& e) {
+    std::u16string text;
+    for (const char* p = e.what(); *p; ++p)
+      text.push_back(static_cast<unsigned char>(*p));
+    ShowError(text);
+  } catch (...) {
+    ShowError(u"不明なエラー");
+  }
+}
+
+void TApplication::ShowError(const std::u16string& message) {
+  std::u16string text = tavu::ErrorBoxText(message);
+  if (OnException) {
+    OnException(text);
+    return;
+  }
+  HWND owner = MainForm && MainForm->HandleAllocated() ? MainForm->Handle() : nullptr;
+  MessageBoxW(owner, AsWide(text), AsWide(Title), MB_OK | MB_ICONERROR);
+}
+
+} // namespace tk

@@ -1,0 +1,93 @@
+# Sourced by the run, test and bench commands: installs what is missing,
+# builds both trees and prepares the Wine prefix. Safe to run again.
+set -euo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build
+PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
+  ninja-build g++ googletest fonts-ipafont-gothic imagemagick)
+
+missing_packages() {
+  local p out=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || out+=("$p")
+  done
+  echo "${out[@]}"
+}
+
+install_packages() {
+  local need
+  need=$(missing_packages)
+  [ -z "$need" ] && return 0
+  echo "Installing: $need" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  apt-get update >&2 || true
+  # shellcheck disable=SC2086
+  if ! apt-get install -y $need >&2; then
+    # During a mirror sync the i386 and amd64 indexes of the security suite can
+    # disagree, and multiarch refuses mismatched versions: retry from the main
+    # suites alone, where both architectures agree.
+    local src
+    src=$(mktemp -d)
+    cat >"$src/main.sources" <<'SRC'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    local o=(-o "Dir::Etc::SourceParts=$src" -o Dir::Etc::SourceList=/dev/null)
+    apt-get "${o[@]}" update >&2
+    # shellcheck disable=SC2086
+    apt-get "${o[@]}" install -y $need >&2
+    rm -rf "$src"
+  fi
+}
+
+build_all() {
+  cmake -S "$ROOT" -B "$BUILD/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$BUILD/host"
+  cmake -S "$ROOT" -B "$BUILD/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$BUILD/win32"
+}
+
+build_win() {
+  cmake -S "$ROOT" -B "$BUILD/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+  cmake --build "$BUILD/win32" --target tavu
+}
+
+export WINEPREFIX=$BUILD/wineprefix
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Boots the prefix once (kept in the build tree) and starts one persistent
+# wineserver for this run. stdio goes to /dev/null: Wine's services would
+# otherwise hold our pipes open.
+start_wine() {
+  mkdir -p "$BUILD"
+  local fresh=0
+  [ -f "$WINEPREFIX/.tavu-ready" ] || fresh=1
+  wineserver -p </dev/null >/dev/null 2>&1 || true
+  wine wineboot </dev/null >/dev/null 2>&1 || true
+  if [ "$fresh" = 1 ]; then
+    # Without a window manager Wine waits 2 s on every hide; unmanaged windows do not.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    local face
+    for face in 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'MS UI Gothic' 'MS Gothic' 'Segoe UI' \
+      'Yu Gothic UI' 'Meiryo UI' 'MS PGothic'; do
+      wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f \
+        </dev/null >/dev/null 2>&1
+    done
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1 || true
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.tavu-ready"
+  fi
+}
+
+stop_wine() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}

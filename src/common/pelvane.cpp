@@ -110,30 +110,40 @@ bool IsExistingFolder(const std::u16string& path) {
   return IsDriveReady(path) && FolderExistsOnDisk(path);
 }
 
+// LCMapStringW into `out` (resized to what was written): one call when the
+// guessed size fits, the size query only when it does not. Drops call this
+// once or twice per path, so the second call matters.
+template <class Out>
+void MapString(LCID locale, DWORD flags, const std::u16string& in, Out& out, int guess) {
+  auto call = [&](int size) {
+    return LCMapStringW(locale, flags, AsWide(in), static_cast<int>(in.size()),
+                        size ? reinterpret_cast<wchar_t*>(out.data()) : nullptr, size);
+  };
+  out.resize(static_cast<std::size_t>(guess));
+  int n = call(guess);
+  if (n <= 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    n = call(0);
+    out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+    n = n > 0 ? call(n) : 0;
+  }
+  out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
 std::u16string FoldPathCase(const std::u16string& path) {
   if (path.empty())
     return path;
-  int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, AsWide(path),
-                       static_cast<int>(path.size()), nullptr, 0);
-  if (n <= 0)
-    return path;
-  std::u16string out(static_cast<std::size_t>(n), u'\0');
-  n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, AsWide(path), static_cast<int>(path.size()),
-                   AsWideBuffer(out), n);
-  out.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-  return out;
+  std::u16string out;
+  MapString(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, out, static_cast<int>(path.size()) + 8);
+  return out.empty() ? path : out;
 }
 
 std::string PathSortKey(const std::u16string& path) {
-  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-  int n = LCMapStringW(LOCALE_USER_DEFAULT, flags, AsWide(path), static_cast<int>(path.size()),
-                       nullptr, 0);
-  if (n <= 0)
+  if (path.empty())
     return {};
-  std::string key(static_cast<std::size_t>(n), '\0');
-  n = LCMapStringW(LOCALE_USER_DEFAULT, flags, AsWide(path), static_cast<int>(path.size()),
-                   reinterpret_cast<wchar_t*>(key.data()), n);
-  key.resize(static_cast<std::size_t>(n > 0 ? n : 0));
+  std::string key;
+  // Key size in bytes; the guess covers every level for plain text.
+  MapString(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, path, key,
+            static_cast<int>(path.size()) * 6 + 16);
   return key;
 }
 

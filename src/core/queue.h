@@ -28,6 +28,8 @@ public:
   WorkQueue(QueueList& list, PathFold fold) : list_(list), fold_(std::move(fold)) {}
 
   int Count() const { return list_.Count(); }
+  // Whether the queue is empty, without asking the list (the index mirrors it).
+  bool Empty() const { return index_.empty(); }
   std::u16string Head() const { return Count() > 0 ? list_.Item(0) : std::u16string(); }
   bool Contains(const std::u16string& path) const;
   // Appends the path unless an equal one is queued; reports whether it was appended.

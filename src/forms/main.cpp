@@ -302,11 +302,15 @@ void TMainForm::FindFileManagerWindow() {
 // ---- the work queue
 
 void TMainForm::AddPath(const std::u16string& path) {
-  int count = queue_.Count();
+  bool wasEmpty = queue_.Empty();
   queue_.Add(path);
-  if (count == 0)
+  // Item 0 is new only when the queue was empty; otherwise EditPath already
+  // shows it (or a commit is about to show it), so a drop of thousands of
+  // paths need not read it back each time.
+  if (wasEmpty) {
     ListBox.SetItemIndex(0);
-  EditPath.SetText(ListBox.Item(0));
+    EditPath.SetText(ListBox.Item(0));
+  }
 }
 
 void TMainForm::RemoveCurrentItem() {
@@ -361,7 +365,7 @@ void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
   auto path = tavu::ParseHandOff(data->lpData, data->cbData);
   if (!path)
     return;
-  bool wasEmpty = queue_.Count() == 0;
+  bool wasEmpty = queue_.Empty();
   AddPath(*path);
   // A hand-off into a non-empty queue must not touch what the user is typing.
   if (wasEmpty)

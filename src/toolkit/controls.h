@@ -100,10 +100,11 @@ protected:
   bool HandleContainerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
   HWND handle_ = nullptr;
+  WNDPROC classProc_ = nullptr; // the native class's own procedure
   std::u16string text_;
 
 private:
-  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
   void ApplyTabOrder();
   void UpdateTool();
 
@@ -197,6 +198,7 @@ class TListBox : public TWinControl {
 public:
   TListBox(TComponent* owner, std::u16string name);
   bool IncrementalSearch = false;
+  bool HorizontalScroll = false;
 
   int Count();
   std::u16string Item(int index);

@@ -11,6 +11,10 @@
 namespace tk {
 
 namespace {
+// The wrapper is found through a property, not by comparing the window
+// procedure: a tooltip with TTF_SUBCLASS stacks its own procedure on ours.
+const wchar_t kWrapperProp[] = L"TAVU.TWinControl";
+
 int Scale(int v, int m, int d) {
   return MulDiv(v, m, d);
 }
@@ -42,9 +46,7 @@ TWinControl* TWinControl::FromHandle(HWND hwnd) {
     return nullptr;
   if (auto* form = TForm::FormFromHandle(hwnd))
     return form;
-  if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&ControlProc))
-    return nullptr;
-  return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return static_cast<TWinControl*>(GetPropW(hwnd, kWrapperProp));
 }
 
 void TWinControl::SetParent(TWinControl* parent) {
@@ -90,6 +92,7 @@ void TWinControl::CreateHandle() {
   // Subclassed through the window procedure itself: Wine's SetWindowSubclass
   // costs ~130 us a message, which a drop of thousands of paths would feel.
   SetWindowLongPtrW(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetPropW(handle_, kWrapperProp, this);
   classProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
   if (auto* form = ParentForm())
@@ -111,6 +114,7 @@ LRESULT CALLBACK TWinControl::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     WNDPROC classProc = self->classProc_;
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc));
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    RemovePropW(hwnd, kWrapperProp);
     self->handle_ = nullptr;
     return CallWindowProcW(classProc, hwnd, msg, wp, lp);
   }
@@ -420,8 +424,15 @@ void TComboBox::HandleCreated() {
   for (const auto& s : items_)
     SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(s)));
   SendMessageW(handle_, CB_SETCURSEL, static_cast<WPARAM>(index_), 0);
-  // The height given to a drop-down list is that of its open list.
-  SetWindowPos(handle_, nullptr, 0, 0, Width(), 200, SWP_NOMOVE | SWP_NOZORDER);
+  ApplyBounds();
+}
+
+void TComboBox::ApplyBounds() {
+  // The height given to a drop-down list is that of its open list; its field
+  // keeps the font's height. Docking must not pass the row's height, which
+  // would leave the open list a few pixels high.
+  if (handle_)
+    MoveWindow(handle_, Left(), Top(), Width(), 200, TRUE);
 }
 
 void TComboBox::DestroyingHandle() {

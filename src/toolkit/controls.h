@@ -94,7 +94,7 @@ protected:
   // The part of the client area that docked children share.
   virtual RECT DockArea();
   virtual void CreateHandle();
-  void ApplyBounds();
+  virtual void ApplyBounds();
   void DestroyHandle();
   // Handling shared by every container: reflection of child notifications.
   bool HandleContainerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
@@ -188,6 +188,7 @@ protected:
   void CreateParams(Params& p) override;
   void HandleCreated() override;
   void DestroyingHandle() override;
+  void ApplyBounds() override;
 
 private:
   std::vector<std::u16string> items_;

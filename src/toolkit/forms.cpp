@@ -195,9 +195,9 @@ void TForm::SetToolText(HWND control, const std::u16string& text) {
   ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   ti.hwnd = handle_;
   ti.uId = reinterpret_cast<UINT_PTR>(control);
-  std::u16string copy = text;
-  ti.lpszText = AsWideBuffer(copy);
+  // The query copies the tool's current text into lpszText, so it gets none.
   bool known = SendMessageW(tooltip_, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+  std::u16string copy = text;
   ti.lpszText = AsWideBuffer(copy);
   if (!known)
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));

@@ -1,0 +1,83 @@
+#pragma once
+// Shared helpers of the in-process window tests: a bounded message pump and
+// a main window that is built, shown and torn down per test.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/main.h"
+#include "toolkit/forms.h"
+
+namespace wintest {
+
+// Runs the application's message handling until `done` holds; false when
+// `timeoutMs` passed first. Posted key messages take the application's own
+// path (shortcut hook, dialog keys), as they would in the real loop.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    tk::Application().ProcessMessages();
+    if (done())
+      return true;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline)
+      return false;
+    const DWORD left = static_cast<DWORD>(deadline - now);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 10 ? left : 10, QS_ALLINPUT);
+  }
+}
+
+// Handles whatever arrives during `ms` milliseconds.
+inline void Pump(DWORD ms = 50) {
+  PumpUntil([] { return false; }, ms);
+}
+
+// Forgets a finished message loop: removes the WM_QUIT a closed main form
+// posted, and lets the next test's loop run.
+inline void ResetApplication() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  tk::Application().Reset();
+}
+
+// A TMainForm as the program's main routine makes it: the application's
+// title and main form, the given command-line arguments, CreateForm and
+// Show. The destructor destroys the window and resets the application.
+class MainWindow {
+public:
+  explicit MainWindow(std::vector<std::u16string> arguments = {}) {
+    ResetApplication();
+    tk::Application().Title = u"TAVU";
+    form_ = std::make_unique<TMainForm>();
+    form_->Arguments = std::move(arguments);
+    tk::Application().MainForm = form_.get();
+    form_->CreateForm();
+    form_->Show();
+    Pump(20);
+  }
+  ~MainWindow() {
+    if (tk::Application().MainForm == form_.get())
+      tk::Application().MainForm = nullptr;
+    form_.reset();
+    Pump(10);
+    ResetApplication();
+  }
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  TMainForm& operator*() { return *form_; }
+  TMainForm* operator->() { return form_.get(); }
+  TMainForm& Form() { return *form_; }
+  HWND Handle() { return form_->Handle(); }
+
+private:
+  std::unique_ptr<TMainForm> form_;
+};
+
+} // namespace wintest

@@ -90,9 +90,12 @@ void TForm::CreateHandle() {
   }
   GetWindowRect(handle_, &bounds_);
   RebuildFont();
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+  // Not owned by the form: Wine moves a window's owned popups to the top
+  // band instead of the window itself, so the form could never become
+  // topmost. The form destroys it at WM_NCDESTROY instead.
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSW, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
+                             CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
   for (auto* c : Controls())
     c->Handle();
@@ -233,6 +236,8 @@ LRESULT CALLBACK TForm::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_ = nullptr;
+    if (self->tooltip_)
+      DestroyWindow(self->tooltip_);
     self->tooltip_ = nullptr;
     return DefWindowProcW(hwnd, msg, wp, lp);
   }

@@ -442,17 +442,6 @@ TEST(PopupMenuAccelerators, EveryItemGetsItsOwnKey) {
   EXPECT_EQ(shown[5].caption, u"-");
 }
 
-TEST(PopupMenuAccelerators, SwitchedOffLeavesCaptionsAlone) {
-  OwnMenu m;
-  m.menu.AutoHotkeys = false;
-  m.Add(u"Save", u"Save");
-  m.Add(u"Word", u"単語");
-  auto shown = m.menu.Prepare();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].caption, u"Save");
-  EXPECT_EQ(shown[1].caption, u"単語");
-}
-
 TEST(PopupMenuOpening, OpeningHandlerRunsBeforeTheMenuIsBuilt) {
   OwnMenu m;
   auto& a = m.Add(u"A", u"a");

@@ -443,7 +443,6 @@ TEST(ErrorBox, ShowsTheMessageWithItsClosingPeriod) {
   ASSERT_EQ(errors.texts.size(), std::size(rows));
   for (std::size_t i = 0; i < std::size(rows); ++i)
     EXPECT_EQ(errors.texts[i], rows[i].shown) << i;
-  EXPECT_EQ(tavu::ErrorBoxText(u"x"), u"x.");
 }
 
 TEST(ErrorBox, AnErrorInAClickEndsOnlyThatHandler) {

@@ -11,10 +11,6 @@
 namespace tk {
 
 namespace {
-// The wrapper is found through a property, not by comparing the window
-// procedure: a tooltip with TTF_SUBCLASS stacks its own procedure on ours.
-const wchar_t kWrapperProp[] = L"TAVU.TWinControl";
-
 int Scale(int v, int m, int d) {
   return MulDiv(v, m, d);
 }
@@ -46,7 +42,11 @@ TWinControl* TWinControl::FromHandle(HWND hwnd) {
     return nullptr;
   if (auto* form = TForm::FormFromHandle(hwnd))
     return form;
-  return static_cast<TWinControl*>(GetPropW(hwnd, kWrapperProp));
+  // Nothing else subclasses our controls, so the window procedure tells ours
+  // apart; a window property would cost a server call per lookup under Wine.
+  if (GetWindowLongPtrW(hwnd, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&ControlProc))
+    return nullptr;
+  return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 void TWinControl::SetParent(TWinControl* parent) {
@@ -92,7 +92,6 @@ void TWinControl::CreateHandle() {
   // Subclassed through the window procedure itself: Wine's SetWindowSubclass
   // costs ~130 us a message, which a drop of thousands of paths would feel.
   SetWindowLongPtrW(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetPropW(handle_, kWrapperProp, this);
   classProc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
   if (auto* form = ParentForm())
@@ -114,10 +113,12 @@ LRESULT CALLBACK TWinControl::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     WNDPROC classProc = self->classProc_;
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc));
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    RemovePropW(hwnd, kWrapperProp);
     self->handle_ = nullptr;
     return CallWindowProcW(classProc, hwnd, msg, wp, lp);
   }
+  if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && self->ShowHint)
+    if (auto* form = self->ParentForm())
+      form->RelayToolMessage(hwnd, msg, wp, lp);
   try {
     return self->WindowProc(msg, wp, lp);
   } catch (...) {

@@ -195,7 +195,9 @@ void TForm::SetToolText(HWND control, const std::u16string& text) {
     return;
   TOOLINFOW ti{};
   ti.cbSize = sizeof ti;
-  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  // No TTF_SUBCLASS: Wine's SetWindowSubclass would put ~130 us on every
+  // message to the control; ControlProc relays the mouse messages instead.
+  ti.uFlags = TTF_IDISHWND;
   ti.hwnd = handle_;
   ti.uId = reinterpret_cast<UINT_PTR>(control);
   // The query copies the tool's current text into lpszText, so it gets none.
@@ -206,6 +208,14 @@ void TForm::SetToolText(HWND control, const std::u16string& text) {
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
   else
     SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void TForm::RelayToolMessage(HWND control, UINT msg, WPARAM wp, LPARAM lp) {
+  if (!tooltip_)
+    return;
+  MSG m{control, msg, wp, lp, static_cast<DWORD>(GetMessageTime()), {}};
+  GetCursorPos(&m.pt);
+  SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
 }
 
 std::u16string TForm::ToolText(HWND control) {

@@ -63,6 +63,8 @@ public:
   // Sets the tooltip of a child window (empty text: no tooltip).
   void SetToolText(HWND control, const std::u16string& text);
   std::u16string ToolText(HWND control);
+  // Hands a child's mouse message to the tooltip, which cannot see it otherwise.
+  void RelayToolMessage(HWND control, UINT msg, WPARAM wp, LPARAM lp);
 
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
 

@@ -1,0 +1,362 @@
+// Start-up and hand-off of real tavu.exe processes against bare programs
+// built beside it:
+//  (a) launch with one path until the main window accepts input
+//      (WaitForInputIdle), against bench_bare_window.exe;
+//  (b) a second launch with a path while one runs, until the path is in the
+//      running window's list box, against bench_bare_handoff.exe.
+// Prints medians and the ratios against their goals; never fails on time.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kDeadlineMs = 10000;
+constexpr int kRuns = 21;
+constexpr double kGoalLaunch = 1.25;
+constexpr double kGoalHandOff = 1.5;
+// Time for a window that has just come up (or gone) to finish with the
+// display before the next timed step, so one run does not bleed into the next.
+constexpr DWORD kSettleMs = 250;
+
+const wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+double NowMs() {
+  static const LARGE_INTEGER freq = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+std::wstring ProgramFolder() {
+  wchar_t buf[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, buf, MAX_PATH);
+  std::wstring path = buf;
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
+// Bench programs link as console programs, and Wine (like Windows) keeps no
+// input-idle state for those, so WaitForInputIdle would return at once. A copy
+// marked as a GUI program starts the way tavu.exe does.
+bool MakeGuiCopy(const std::wstring& from, const std::wstring& to) {
+  if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
+    return false;
+  HANDLE f =
+      CreateFileW(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE)
+    return false;
+  bool ok = false;
+  IMAGE_DOS_HEADER dos{};
+  DWORD n = 0;
+  if (ReadFile(f, &dos, sizeof dos, &n, nullptr) && n == sizeof dos &&
+      dos.e_magic == IMAGE_DOS_SIGNATURE) {
+    IMAGE_NT_HEADERS32 nt{};
+    SetFilePointer(f, dos.e_lfanew, nullptr, FILE_BEGIN);
+    if (ReadFile(f, &nt, sizeof nt, &n, nullptr) && n == sizeof nt &&
+        nt.Signature == IMAGE_NT_SIGNATURE) {
+      nt.OptionalHeader.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
+      SetFilePointer(f, dos.e_lfanew, nullptr, FILE_BEGIN);
+      ok = WriteFile(f, &nt, sizeof nt, &n, nullptr) && n == sizeof nt;
+    }
+  }
+  CloseHandle(f);
+  return ok;
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      std::wstring child = path + L"\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileW(child.c_str());
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+// Points the roaming application data folder somewhere else while it lives,
+// so the benchmark leaves the prefix's own data folder alone.
+class AppDataRedirect {
+public:
+  explicit AppDataRedirect(const std::wstring& folder) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS)
+      return;
+    wchar_t buf[1024] = {};
+    DWORD size = sizeof buf - sizeof(wchar_t);
+    if (RegQueryValueExW(key_, L"AppData", nullptr, &type_, reinterpret_cast<BYTE*>(buf), &size) ==
+        ERROR_SUCCESS)
+      original_ = buf;
+    if (original_.empty() || original_.find(L"tavu-bench-") != std::wstring::npos) {
+      original_ = L"%USERPROFILE%\\AppData\\Roaming";
+      type_ = REG_EXPAND_SZ;
+    }
+    Set(REG_EXPAND_SZ, folder);
+  }
+  ~AppDataRedirect() {
+    if (!key_)
+      return;
+    Set(type_, original_);
+    RegCloseKey(key_);
+  }
+  AppDataRedirect(const AppDataRedirect&) = delete;
+  AppDataRedirect& operator=(const AppDataRedirect&) = delete;
+
+private:
+  void Set(DWORD type, const std::wstring& value) {
+    RegSetValueExW(key_, L"AppData", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  HKEY key_ = nullptr;
+  DWORD type_ = REG_EXPAND_SZ;
+  std::wstring original_;
+};
+
+struct Child {
+  HANDLE process = nullptr;
+  DWORD pid = 0;
+};
+
+int g_problems = 0;
+
+bool Start(const std::wstring& exe, const std::wstring& tail, Child* out) {
+  std::wstring line = L"\"" + exe + L"\"" + (tail.empty() ? L"" : L" " + tail);
+  std::vector<wchar_t> buf(line.begin(), line.end());
+  buf.push_back(L'\0');
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  // No console for the bare programs either, as for a GUI program.
+  if (!CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                      nullptr, &si, &pi)) {
+    ++g_problems;
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  out->process = pi.hProcess;
+  out->pid = pi.dwProcessId;
+  return true;
+}
+
+struct Lookup {
+  DWORD pid;
+  const wchar_t* cls;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTopLevel(HWND wnd, LPARAM lp) {
+  auto* l = reinterpret_cast<Lookup*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(wnd, cls, 64);
+  if (pid == l->pid && std::wstring(cls) == l->cls) {
+    l->found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The child's top-level window of class `cls`, waiting at most `waitMs` for it.
+HWND WindowOf(const Child& c, const wchar_t* cls, DWORD waitMs = kDeadlineMs) {
+  Lookup l{c.pid, cls, nullptr};
+  const double deadline = NowMs() + waitMs;
+  for (;;) {
+    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&l));
+    if (l.found || NowMs() >= deadline)
+      return l.found;
+    Sleep(1);
+  }
+}
+
+BOOL CALLBACK MatchListBox(HWND wnd, LPARAM lp) {
+  wchar_t cls[16] = {};
+  GetClassNameW(wnd, cls, 16);
+  if (std::wstring(cls) == L"ListBox") {
+    *reinterpret_cast<HWND*>(lp) = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND ListBoxOf(HWND top) {
+  HWND list = nullptr;
+  EnumChildWindows(top, MatchListBox, reinterpret_cast<LPARAM>(&list));
+  return list;
+}
+
+LRESULT CountOf(HWND list) {
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_NORMAL, 1000, &count))
+    return -1;
+  return static_cast<LRESULT>(count);
+}
+
+// Ends a child: WM_CLOSE to its window, then a bounded wait (and, past it, force).
+void Finish(Child& c, HWND wnd) {
+  if (wnd)
+    PostMessageW(wnd, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(c.process, kDeadlineMs) != WAIT_OBJECT_0) {
+    ++g_problems;
+    TerminateProcess(c.process, 1);
+    WaitForSingleObject(c.process, kDeadlineMs);
+  }
+  CloseHandle(c.process);
+  c = Child{};
+}
+
+// One launch: the time from CreateProcess until the program waits for input.
+double LaunchToIdle(const std::wstring& exe, const std::wstring& tail, const wchar_t* cls) {
+  Child c;
+  const double t0 = NowMs();
+  if (!Start(exe, tail, &c))
+    return -1;
+  DWORD idle = WaitForInputIdle(c.process, kDeadlineMs);
+  const double t1 = NowMs();
+  // Idle before its window is up would mean the figure measured too little.
+  HWND wnd = WindowOf(c, cls, 0);
+  if (idle != 0 || !wnd || !IsWindowVisible(wnd)) {
+    ++g_problems;
+    wnd = WindowOf(c, cls);
+  }
+  Finish(c, wnd);
+  Sleep(kSettleMs);
+  return idle == 0 ? t1 - t0 : -1;
+}
+
+// One hand-off: a receiver is started and settled (not timed); then the
+// time from the sender's CreateProcess until the path is in the receiver's list.
+double HandOff(const std::wstring& exe, const std::wstring& path, const wchar_t* cls) {
+  Child receiver;
+  if (!Start(exe, L"", &receiver))
+    return -1;
+  WaitForInputIdle(receiver.process, kDeadlineMs);
+  HWND wnd = WindowOf(receiver, cls);
+  HWND list = wnd ? ListBoxOf(wnd) : nullptr;
+  Sleep(kSettleMs);
+  double ms = -1;
+  if (list && CountOf(list) == 0) {
+    Child sender;
+    const double t0 = NowMs();
+    if (Start(exe, L"\"" + path + L"\"", &sender)) {
+      const double deadline = t0 + kDeadlineMs;
+      while (NowMs() < deadline && CountOf(list) < 1)
+        Sleep(1);
+      const double t1 = NowMs();
+      if (CountOf(list) >= 1)
+        ms = t1 - t0;
+      DWORD code = 1;
+      if (WaitForSingleObject(sender.process, kDeadlineMs) != WAIT_OBJECT_0 ||
+          !GetExitCodeProcess(sender.process, &code) || code != 0)
+        ++g_problems;
+      Finish(sender, nullptr);
+    }
+  }
+  if (ms < 0)
+    ++g_problems;
+  Finish(receiver, wnd);
+  Sleep(kSettleMs);
+  return ms;
+}
+
+void Report(const char* what, const std::vector<double>& tavu, const std::vector<double>& bare,
+            double goal) {
+  double mt = Median(tavu);
+  double mb = Median(bare);
+  double ratio = mb > 0 ? mt / mb : 0;
+  std::printf("%s\n", what);
+  std::printf("  tavu.exe  median %8.1f ms  (min %.1f, max %.1f, %zu runs)\n", mt,
+              tavu.empty() ? 0 : *std::min_element(tavu.begin(), tavu.end()),
+              tavu.empty() ? 0 : *std::max_element(tavu.begin(), tavu.end()), tavu.size());
+  std::printf("  bare      median %8.1f ms  (min %.1f, max %.1f, %zu runs)\n", mb,
+              bare.empty() ? 0 : *std::min_element(bare.begin(), bare.end()),
+              bare.empty() ? 0 : *std::max_element(bare.begin(), bare.end()), bare.size());
+  std::printf("  ratio %.2fx (goal <= %.2fx: %s)\n\n", ratio, goal,
+              ratio <= goal ? "met" : "missed");
+}
+
+void Keep(std::vector<double>& into, double ms) {
+  if (ms >= 0)
+    into.push_back(ms);
+}
+
+} // namespace
+
+int wmain() {
+  const std::wstring folder = ProgramFolder();
+  const std::wstring tavu = folder + L"tavu.exe";
+  const std::wstring bareWindow = folder + L"bench_bare_window.gui.exe";
+  const std::wstring bareHandOff = folder + L"bench_bare_handoff.gui.exe";
+  if (GetFileAttributesW(tavu.c_str()) == INVALID_FILE_ATTRIBUTES ||
+      !MakeGuiCopy(folder + L"bench_bare_window.exe", bareWindow) ||
+      !MakeGuiCopy(folder + L"bench_bare_handoff.exe", bareHandOff)) {
+    std::fprintf(stderr, "tavu.exe or the bare programs are missing beside this program\n");
+    return 2;
+  }
+
+  wchar_t base[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, base);
+  const std::wstring temp =
+      std::wstring(base) + L"tavu-bench-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring roaming = temp + L"\\Roaming";
+  const std::wstring path = temp + L"\\bench file.txt";
+  CreateDirectoryW(temp.c_str(), nullptr);
+  CreateDirectoryW(roaming.c_str(), nullptr);
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (f != INVALID_HANDLE_VALUE)
+    CloseHandle(f);
+
+  std::vector<double> launchTavu, launchBare, handTavu, handBare;
+  {
+    AppDataRedirect redirect(roaming);
+    const std::wstring quoted = L"\"" + path + L"\"";
+    // One untimed round first: the data folder, the loader's caches.
+    LaunchToIdle(tavu, quoted, L"TMainForm");
+    LaunchToIdle(bareWindow, quoted, L"BareForm");
+    HandOff(tavu, path, L"TMainForm");
+    HandOff(bareHandOff, path, L"BareReceiver");
+    g_problems = 0;
+    // Alternating, so that a slow spell of the machine hits both sides.
+    for (int i = 0; i < kRuns; ++i) {
+      Keep(launchTavu, LaunchToIdle(tavu, quoted, L"TMainForm"));
+      Keep(launchBare, LaunchToIdle(bareWindow, quoted, L"BareForm"));
+    }
+    for (int i = 0; i < kRuns; ++i) {
+      Keep(handTavu, HandOff(tavu, path, L"TMainForm"));
+      Keep(handBare, HandOff(bareHandOff, path, L"BareReceiver"));
+    }
+  }
+  RemoveTree(temp);
+
+  Report("(a) launch with one path -> main window accepts input (WaitForInputIdle)", launchTavu,
+         launchBare, kGoalLaunch);
+  Report("(b) second launch with a path -> path in the running window's list box", handTavu,
+         handBare, kGoalHandOff);
+  if (g_problems)
+    std::printf("%d run(s) went wrong (no window, no idle state, no hand-off or no exit)\n",
+                g_problems);
+  return 0;
+}

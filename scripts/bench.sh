@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Windows tree and runs the start-up and hand-off benchmark under
-# Wine: tavu.exe against bare programs built beside it. Prints figures only;
-# it never fails on time. TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose
+# Builds the Windows tree and runs the benchmarks under Wine: start-up and
+# hand-off of tavu.exe against bare programs built beside it, then drops and
+# keystrokes against plain list-box adds and bare queries. Prints figures
+# only; it never fails on time. TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose
 # another build folder and Wine prefix.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
@@ -9,7 +10,7 @@ OUT=${TAVU_BENCH_BUILD:-$BUILD/win32}
 PREFIX=${TAVU_BENCH_PREFIX:-$WINEPREFIX}
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff
+cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue
 export LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo OUT PREFIX ROOT
 LOG=$OUT/bench-startup.log
 export LOG
@@ -22,6 +23,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   start_wine
   cd "$OUT"
   timeout --kill-after=10 900 wine bench_startup.exe </dev/null >"$LOG" 2>&1
+  timeout --kill-after=10 900 wine bench_queue.exe </dev/null >>"$LOG" 2>&1
   echo "exit $?" >>"$LOG"
   stop_wine
 '

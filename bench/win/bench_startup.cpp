@@ -50,34 +50,6 @@ std::wstring ProgramFolder() {
   return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
-// Bench programs link as console programs, and Wine (like Windows) keeps no
-// input-idle state for those, so WaitForInputIdle would return at once. A copy
-// marked as a GUI program starts the way tavu.exe does.
-bool MakeGuiCopy(const std::wstring& from, const std::wstring& to) {
-  if (!CopyFileW(from.c_str(), to.c_str(), FALSE))
-    return false;
-  HANDLE f =
-      CreateFileW(to.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE)
-    return false;
-  bool ok = false;
-  IMAGE_DOS_HEADER dos{};
-  DWORD n = 0;
-  if (ReadFile(f, &dos, sizeof dos, &n, nullptr) && n == sizeof dos &&
-      dos.e_magic == IMAGE_DOS_SIGNATURE) {
-    IMAGE_NT_HEADERS32 nt{};
-    SetFilePointer(f, dos.e_lfanew, nullptr, FILE_BEGIN);
-    if (ReadFile(f, &nt, sizeof nt, &n, nullptr) && n == sizeof nt &&
-        nt.Signature == IMAGE_NT_SIGNATURE) {
-      nt.OptionalHeader.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
-      SetFilePointer(f, dos.e_lfanew, nullptr, FILE_BEGIN);
-      ok = WriteFile(f, &nt, sizeof nt, &n, nullptr) && n == sizeof nt;
-    }
-  }
-  CloseHandle(f);
-  return ok;
-}
-
 void RemoveTree(const std::wstring& path) {
   WIN32_FIND_DATAW fd;
   HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
@@ -308,11 +280,11 @@ void Keep(std::vector<double>& into, double ms) {
 int wmain() {
   const std::wstring folder = ProgramFolder();
   const std::wstring tavu = folder + L"tavu.exe";
-  const std::wstring bareWindow = folder + L"bench_bare_window.gui.exe";
-  const std::wstring bareHandOff = folder + L"bench_bare_handoff.gui.exe";
+  const std::wstring bareWindow = folder + L"bench_bare_window.exe";
+  const std::wstring bareHandOff = folder + L"bench_bare_handoff.exe";
   if (GetFileAttributesW(tavu.c_str()) == INVALID_FILE_ATTRIBUTES ||
-      !MakeGuiCopy(folder + L"bench_bare_window.exe", bareWindow) ||
-      !MakeGuiCopy(folder + L"bench_bare_handoff.exe", bareHandOff)) {
+      GetFileAttributesW(bareWindow.c_str()) == INVALID_FILE_ATTRIBUTES ||
+      GetFileAttributesW(bareHandOff.c_str()) == INVALID_FILE_ATTRIBUTES) {
     std::fprintf(stderr, "tavu.exe or the bare programs are missing beside this program\n");
     return 2;
   }

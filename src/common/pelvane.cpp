@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "core/cmdline.h"
 #include "toolkit/handle.h"
 #include "toolkit/wide.h"
@@ -130,8 +132,15 @@ void MapString(LCID locale, DWORD flags, const std::u16string& in, Out& out, int
 }
 
 std::u16string FoldPathCase(const std::u16string& path) {
-  if (path.empty())
-    return path;
+  // Plain ASCII folds the same way without the system call, and most paths
+  // of a large drop are plain ASCII.
+  if (std::all_of(path.begin(), path.end(), [](char16_t c) { return c < 0x80; })) {
+    std::u16string out = path;
+    for (auto& c : out)
+      if (c >= u'a' && c <= u'z')
+        c = static_cast<char16_t>(c - 32);
+    return out;
+  }
   std::u16string out;
   MapString(LOCALE_INVARIANT, LCMAP_UPPERCASE, path, out, static_cast<int>(path.size()) + 8);
   return out.empty() ? path : out;

@@ -63,6 +63,15 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Drive letters the existence tests rely on: q: names a missing folder and
+# r: is not mapped. Wine takes its drives from dosdevices when the server
+# starts, so this runs before every start.
+test_drives() {
+  [ -d "$WINEPREFIX/dosdevices" ] || return 0
+  ln -sfn /nonexistent-tavu-drive "$WINEPREFIX/dosdevices/q:"
+  rm -f "$WINEPREFIX/dosdevices/r:"
+}
+
 # Boots the prefix once (kept in the build tree) and starts one persistent
 # wineserver for this run. stdio goes to /dev/null: Wine's services would
 # otherwise hold our pipes open.
@@ -70,6 +79,7 @@ start_wine() {
   mkdir -p "$BUILD"
   local fresh=0
   [ -f "$WINEPREFIX/.tavu-ready" ] || fresh=1
+  test_drives
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine wineboot </dev/null >/dev/null 2>&1 || true
   if [ "$fresh" = 1 ]; then
@@ -82,6 +92,7 @@ start_wine() {
         </dev/null >/dev/null 2>&1
     done
     wineserver -w </dev/null >/dev/null 2>&1 || true
+    test_drives
     wineserver -p </dev/null >/dev/null 2>&1 || true
     wine wineboot </dev/null >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.tavu-ready"

@@ -1,0 +1,261 @@
+// Existence checks against the real file system and the drives of the test
+// prefix: q: is linked to a missing folder and r: is not mapped (scripts/setup.sh).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+#include "common/pelvane.h"
+#include "toolkit/handle.h"
+#include "toolkit/wide.h"
+
+namespace {
+
+std::u16string Decimal(unsigned long long n) {
+  return ToU16(std::to_wstring(n).c_str());
+}
+
+void RemoveTree(const std::u16string& path) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(AsWide(path + u"\\*"), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      std::u16string name = ToU16(fd.cFileName);
+      if (name == u"." || name == u"..")
+        continue;
+      std::u16string child = path + u"\\" + name;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesW(AsWide(child), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(AsWide(child));
+      }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryW(AsWide(path));
+}
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    static unsigned serial = 0;
+    wchar_t base[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    path_ = ToU16(base, n) + u"tavu-pelvane-" + Decimal(GetCurrentProcessId()) + u"-" +
+            Decimal(GetTickCount64()) + u"-" + Decimal(++serial);
+    EXPECT_TRUE(CreateDirectoryW(AsWide(path_), nullptr));
+  }
+  ~ScratchFolder() { RemoveTree(path_); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  std::u16string Path(const std::u16string& name) const { return path_ + u"\\" + name; }
+  std::u16string File(const std::u16string& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    std::u16string p = Path(name);
+    ScopedFileHandle h(
+        CreateFileW(AsWide(p), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+    EXPECT_TRUE(h) << "cannot create a test file";
+    return p;
+  }
+  std::u16string Folder(const std::u16string& name) {
+    std::u16string p = Path(name);
+    EXPECT_TRUE(CreateDirectoryW(AsWide(p), nullptr));
+    return p;
+  }
+
+private:
+  std::u16string path_;
+};
+
+// Opens the file with no sharing at all, as an editor that locks its document does.
+ScopedFileHandle HoldExclusively(const std::u16string& path) {
+  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_TRUE(h) << "cannot hold the test file";
+  return h;
+}
+
+BOOL CALLBACK CollectVisibleOfThisProcess(HWND w, LPARAM lp) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(w, &pid);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(w))
+    reinterpret_cast<std::set<HWND>*>(lp)->insert(w);
+  return TRUE;
+}
+
+std::set<HWND> VisibleWindowsOfThisProcess() {
+  std::set<HWND> out;
+  EnumWindows(CollectVisibleOfThisProcess, reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+BOOL CALLBACK Dismiss(HWND w, LPARAM) {
+  PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+  PostMessageW(w, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+// Runs `work` on a thread of its own and fails the test when it is still
+// busy after `timeoutMs` (a system dialog waiting for the user): the dialog
+// is then closed so that the test ends instead of hanging.
+void RunBounded(const std::function<void()>& work, DWORD timeoutMs = 10000) {
+  struct Call {
+    const std::function<void()>* work;
+    static DWORD WINAPI Run(void* p) {
+      (*static_cast<Call*>(p)->work)();
+      return 0;
+    }
+  } call{&work};
+  DWORD threadId = 0;
+  ScopedKernelHandle thread(CreateThread(nullptr, 0, &Call::Run, &call, 0, &threadId));
+  ASSERT_TRUE(thread);
+  if (WaitForSingleObject(thread.Get(), timeoutMs) == WAIT_OBJECT_0)
+    return;
+  ADD_FAILURE() << "the drive query did not return (a dialog is waiting?)";
+  EnumThreadWindows(threadId, Dismiss, 0);
+  if (WaitForSingleObject(thread.Get(), 5000) != WAIT_OBJECT_0)
+    TerminateThread(thread.Get(), 1);
+}
+
+// Puts the process error mode back as the test found it.
+class ErrorModeGuard {
+public:
+  ErrorModeGuard() : saved_(GetErrorMode()) {}
+  ~ErrorModeGuard() { SetErrorMode(saved_); }
+  ErrorModeGuard(const ErrorModeGuard&) = delete;
+  ErrorModeGuard& operator=(const ErrorModeGuard&) = delete;
+
+private:
+  UINT saved_;
+};
+
+TEST(PelvaneDrive, RefusesPathsThatNameNoDrive) {
+  for (const std::u16string path : {u"", u"1:\\dir\\file.txt", u"/tmp/file.txt",
+                                    u"\uFF23:\\dir\\file.txt", u"\uFF43:\\dir", u".\\file.txt"}) {
+    SCOPED_TRACE(testing::PrintToString(path));
+    EXPECT_FALSE(Pelvane::IsDriveReady(path));
+  }
+}
+
+TEST(PelvaneDrive, LetterCaseDoesNotMatter) {
+  wchar_t windows[MAX_PATH + 1] = {};
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH + 1), 2u);
+  std::u16string upper = ToU16(windows), lower = upper;
+  ASSERT_TRUE(upper[0] >= u'A' && upper[0] <= u'Z');
+  lower[0] = static_cast<char16_t>(upper[0] - u'A' + u'a');
+  EXPECT_TRUE(Pelvane::IsDriveReady(upper));
+  EXPECT_TRUE(Pelvane::IsDriveReady(lower));
+  EXPECT_TRUE(Pelvane::IsExistingFolder(lower));
+}
+
+TEST(PelvaneDrive, BackslashPathsAreReadyWithoutAsking) {
+  // No such server exists: a query would fail, so true means none was made.
+  EXPECT_TRUE(Pelvane::IsDriveReady(u"\\\\no-such-server-tavu\\share\\file.txt"));
+  EXPECT_TRUE(Pelvane::IsDriveReady(u"\\\\no-such-server-tavu\\share"));
+  EXPECT_TRUE(Pelvane::IsDriveReady(u"\\dir\\file.txt"));
+}
+
+TEST(PelvaneDrive, MissingDrivesAreNotReadySilentlyAndKeepTheErrorMode) {
+  ErrorModeGuard restore;
+  SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  const auto before = VisibleWindowsOfThisProcess();
+  RunBounded([] {
+    for (const std::u16string path : {u"q:\\file.txt", u"Q:\\", u"r:\\file.txt", u"R:"}) {
+      SCOPED_TRACE(testing::PrintToString(path));
+      EXPECT_FALSE(Pelvane::IsDriveReady(path));
+      EXPECT_FALSE(Pelvane::IsExistingFile(path));
+      EXPECT_FALSE(Pelvane::IsExistingFolder(path));
+    }
+  });
+  EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+  EXPECT_EQ(VisibleWindowsOfThisProcess(), before) << "a window appeared during the query";
+
+  // A ready drive goes through the same mode switch.
+  wchar_t windows[MAX_PATH + 1] = {};
+  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH + 1), 2u);
+  EXPECT_TRUE(Pelvane::IsDriveReady(ToU16(windows)));
+  EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+}
+
+TEST(PelvaneExistence, TellsFilesFromFolders) {
+  ScratchFolder dir;
+  const auto file = dir.File(u"report.final.docx");
+  const auto locked = dir.File(u"hidden.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  const auto folder = dir.Folder(u"my.folder");
+  const auto missing = dir.Path(u"missing.txt");
+  const auto underMissing = dir.Path(u"missing\\file.txt");
+
+  EXPECT_TRUE(Pelvane::IsExistingFile(file));
+  EXPECT_FALSE(Pelvane::IsExistingFolder(file));
+  EXPECT_TRUE(Pelvane::IsExistingFile(locked));
+  EXPECT_FALSE(Pelvane::IsExistingFolder(locked));
+  EXPECT_TRUE(Pelvane::IsExistingFolder(folder));
+  EXPECT_FALSE(Pelvane::IsExistingFile(folder));
+  for (const auto& path : {missing, underMissing, std::u16string()}) {
+    SCOPED_TRACE(testing::PrintToString(path));
+    EXPECT_FALSE(Pelvane::IsExistingFile(path));
+    EXPECT_FALSE(Pelvane::IsExistingFolder(path));
+  }
+}
+
+TEST(PelvaneExistence, FileHeldWithoutSharingStillExists) {
+  ScratchFolder dir;
+  const auto file = dir.File(u"held.txt");
+  auto hold = HoldExclusively(file);
+  EXPECT_TRUE(Pelvane::IsExistingFile(file));
+  EXPECT_TRUE(Pelvane::FileExistsOnDisk(file));
+  EXPECT_FALSE(Pelvane::IsExistingFolder(file));
+  EXPECT_FALSE(Pelvane::FolderExistsOnDisk(file));
+}
+
+TEST(PelvaneExistence, SystemQueriesAnswerWhatTheFileSystemSays) {
+  using Q = tavu::FileQueries;
+  ScratchFolder dir;
+  const auto file = dir.File(u"plain.txt", FILE_ATTRIBUTE_HIDDEN);
+  const auto held = dir.File(u"held.txt");
+  const auto folder = dir.Folder(u"sub");
+  const auto& fs = Pelvane::SystemFileQueries();
+  const DWORD fileAttributes = GetFileAttributesW(AsWide(file));
+  ASSERT_NE(fileAttributes, INVALID_FILE_ATTRIBUTES);
+  ASSERT_TRUE(fileAttributes & FILE_ATTRIBUTE_HIDDEN);
+
+  auto a = fs.Attributes(file);
+  EXPECT_TRUE(a.ok);
+  EXPECT_EQ(a.value, fileAttributes);
+  a = fs.Attributes(folder);
+  EXPECT_TRUE(a.ok);
+  EXPECT_TRUE(a.value & Q::kDirectory);
+  a = fs.Attributes(dir.Path(u"missing.txt"));
+  EXPECT_FALSE(a.ok);
+  EXPECT_EQ(a.value, Q::kErrorFileNotFound);
+  a = fs.Attributes(dir.Path(u"missing\\file.txt"));
+  EXPECT_FALSE(a.ok);
+  EXPECT_EQ(a.value, Q::kErrorPathNotFound);
+
+  auto f = fs.Find(file);
+  EXPECT_TRUE(f.ok);
+  EXPECT_EQ(f.value, fileAttributes);
+  f = fs.Find(folder);
+  EXPECT_TRUE(f.ok);
+  EXPECT_TRUE(f.value & Q::kDirectory);
+  EXPECT_FALSE(fs.Find(dir.Path(u"missing.txt")).ok);
+
+  EXPECT_TRUE(fs.Open(file, false).ok);
+  EXPECT_TRUE(fs.Open(folder, true).ok);
+  auto o = fs.Open(dir.Path(u"missing.txt"), false);
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.value, Q::kErrorFileNotFound);
+  auto hold = HoldExclusively(held);
+  o = fs.Open(held, false);
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.value, Q::kErrorSharingViolation);
+  // The attributes of a held file stay readable.
+  EXPECT_TRUE(fs.Attributes(held).ok);
+}
+
+} // namespace

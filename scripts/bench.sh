@@ -11,7 +11,7 @@ PREFIX=${TAVU_BENCH_PREFIX:-$WINEPREFIX}
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue
-export LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo OUT PREFIX ROOT
+export OUT PREFIX ROOT
 LOG=$OUT/bench-startup.log
 export LOG
 rm -f "$LOG"
@@ -22,8 +22,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set +e
   start_wine
   cd "$OUT"
-  timeout --kill-after=10 900 wine bench_startup.exe </dev/null >"$LOG" 2>&1
-  timeout --kill-after=10 900 wine bench_queue.exe </dev/null >>"$LOG" 2>&1
+  timeout --kill-after=10 900 "${WINE_JA[@]}" bench_startup.exe </dev/null >"$LOG" 2>&1
+  timeout --kill-after=10 900 "${WINE_JA[@]}" bench_queue.exe </dev/null >>"$LOG" 2>&1
   echo "exit $?" >>"$LOG"
   stop_wine
 '

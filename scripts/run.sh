@@ -4,6 +4,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 build_win
+prepare_prefix
 args=()
 for a in "$@"; do
   if [[ "$a" == /* ]] || [ -e "$a" ]; then
@@ -12,8 +13,8 @@ for a in "$@"; do
     args+=("$a")
   fi
 done
-export LC_ALL=${LC_ALL:-ja_JP.UTF-8}
+run=("${WINE_JA[@]}" "$BUILD/win32/tavu.exe" "${args[@]}")
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" wine "$BUILD/win32/tavu.exe" "${args[@]}"
+  exec xvfb-run -a -s "-screen 0 1280x800x24" "${run[@]}"
 fi
-exec wine "$BUILD/win32/tavu.exe" "${args[@]}"
+exec "${run[@]}"

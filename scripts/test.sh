@@ -21,14 +21,13 @@ run_suite() { # name, timeout in seconds, command...
 }
 
 run_suite core "$((5 * 60))" "$BUILD/host/core_tests"
-export LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   source "'"$ROOT"'/scripts/setup.sh"
   set +e
   start_wine
   cd "$BUILD/win32"
-  timeout --kill-after=10 600 wine win_tests.exe >"'"$LOG"'/win.log" 2>&1; echo $? >"'"$LOG"'/win.rc"
-  timeout --kill-after=10 600 wine e2e_tests.exe >"'"$LOG"'/e2e.log" 2>&1; echo $? >"'"$LOG"'/e2e.rc"
+  timeout --kill-after=10 600 "${WINE_JA[@]}" win_tests.exe </dev/null >"'"$LOG"'/win.log" 2>&1; echo $? >"'"$LOG"'/win.rc"
+  timeout --kill-after=10 600 "${WINE_JA[@]}" e2e_tests.exe </dev/null >"'"$LOG"'/e2e.log" 2>&1; echo $? >"'"$LOG"'/e2e.rc"
   stop_wine
 '
 for s in win e2e; do

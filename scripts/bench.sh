@@ -6,6 +6,7 @@
 # another build folder and Wine prefix.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
+ensure_locale
 OUT=${TAVU_BENCH_BUILD:-$BUILD/win32}
 PREFIX=${TAVU_BENCH_PREFIX:-$WINEPREFIX}
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \

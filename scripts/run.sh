@@ -3,6 +3,7 @@
 # (Linux paths are turned into Windows paths; Windows paths pass unchanged).
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
+ensure_locale
 build_win
 prepare_prefix
 args=()

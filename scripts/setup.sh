@@ -4,7 +4,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
-  ninja-build g++ googletest fonts-ipafont-gothic imagemagick)
+  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales)
 
 missing_packages() {
   local p out=()
@@ -42,6 +42,16 @@ SRC
     apt-get "${o[@]}" install -y $need >&2
     rm -rf "$src"
   fi
+}
+
+# Wine takes the Unix character set of command-line arguments from the C
+# library's locale; without ja_JP.UTF-8 generated, Japanese paths handed to
+# the run command would arrive mangled.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >&2
 }
 
 build_all() {

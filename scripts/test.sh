@@ -3,6 +3,7 @@
 # the native core tests, the in-process Wine tests and the process-level tests.
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
+ensure_locale
 build_all
 set +e
 LOG=$BUILD/test-logs

@@ -9,68 +9,14 @@
 #include <string>
 
 #include "common/pelvane.h"
+#include "scratch.h"
 #include "toolkit/handle.h"
 #include "toolkit/wide.h"
 
 namespace {
 
-std::u16string Decimal(unsigned long long n) {
-  return ToU16(std::to_wstring(n).c_str());
-}
-
-void RemoveTree(const std::u16string& path) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(AsWide(path + u"\\*"), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::u16string name = ToU16(fd.cFileName);
-      if (name == u"." || name == u"..")
-        continue;
-      std::u16string child = path + u"\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(AsWide(child), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(AsWide(child));
-      }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryW(AsWide(path));
-}
-
-// A fresh folder under the temporary folder, removed with everything in it.
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    static unsigned serial = 0;
-    wchar_t base[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    path_ = ToU16(base, n) + u"tavu-pelvane-" + Decimal(GetCurrentProcessId()) + u"-" +
-            Decimal(GetTickCount64()) + u"-" + Decimal(++serial);
-    EXPECT_TRUE(CreateDirectoryW(AsWide(path_), nullptr));
-  }
-  ~ScratchFolder() { RemoveTree(path_); }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  std::u16string Path(const std::u16string& name) const { return path_ + u"\\" + name; }
-  std::u16string File(const std::u16string& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
-    std::u16string p = Path(name);
-    ScopedFileHandle h(
-        CreateFileW(AsWide(p), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
-    EXPECT_TRUE(h) << "cannot create a test file";
-    return p;
-  }
-  std::u16string Folder(const std::u16string& name) {
-    std::u16string p = Path(name);
-    EXPECT_TRUE(CreateDirectoryW(AsWide(p), nullptr));
-    return p;
-  }
-
-private:
-  std::u16string path_;
-};
+using wintest::Decimal;
+using wintest::ScratchFolder;
 
 // Opens the file with no sharing at all, as an editor that locks its document does.
 ScopedFileHandle HoldExclusively(const std::u16string& path) {

@@ -77,8 +77,6 @@ void TWinControl::CreateHandle() {
   if (handle_)
     return; // the parent's creation made this one too
   Params p;
-  if (!TabStop)
-    p.style &= ~WS_TABSTOP;
   CreateParams(p);
   if (!visible_)
     p.style &= ~WS_VISIBLE;
@@ -355,16 +353,6 @@ HBRUSH TEdit::CtlColor(HDC dc) {
   SetBkColor(dc, GetSysColor(color_));
   SetTextColor(dc, GetSysColor(Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
   return GetSysColorBrush(color_);
-}
-
-int TEdit::SelStart() {
-  DWORD start = 0;
-  SendMessageW(Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), 0);
-  return static_cast<int>(start);
-}
-
-void TEdit::SetSelStart(int pos) {
-  SendMessageW(Handle(), EM_SETSEL, pos, pos);
 }
 
 // ---- TButton

@@ -132,9 +132,6 @@ public:
   int Color() const { return color_; }
   void SetColor(int sysColor);
 
-  int SelStart();
-  void SetSelStart(int pos);
-
 protected:
   void CreateParams(Params& p) override;
   void HandleCreated() override;

@@ -1,6 +1,5 @@
 #include "toolkit/menus.h"
 
-#include <cwctype>
 #include <set>
 
 #include "toolkit/handle.h"

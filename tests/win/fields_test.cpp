@@ -22,15 +22,7 @@ const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
 
 using wintest::Decimal;
 using wintest::ScratchFolder;
-
-// Types at the end of the field, one WM_CHAR per code unit, as the keyboard would.
-void Type(tk::TEdit& edit, const std::u16string& text) {
-  HWND h = edit.Handle();
-  int end = GetWindowTextLengthW(h);
-  SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(end), end);
-  for (char16_t c : text)
-    SendMessageW(h, WM_CHAR, c, 1);
-}
+using wintest::Type;
 
 // The wrapper's state and the native window's must agree.
 bool IsOn(tk::TWinControl& c) {

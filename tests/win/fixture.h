@@ -46,6 +46,15 @@ inline void ResetApplication() {
   tk::Application().Reset();
 }
 
+// Types at the end of the field, one WM_CHAR per code unit, as the keyboard would.
+inline void Type(tk::TEdit& edit, const std::u16string& text) {
+  HWND h = edit.Handle();
+  int end = GetWindowTextLengthW(h);
+  SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(end), end);
+  for (char16_t c : text)
+    SendMessageW(h, WM_CHAR, c, 1);
+}
+
 // A TMainForm as the program's main routine makes it: the application's
 // title and main form, the given command-line arguments, CreateForm and
 // Show. The destructor destroys the window and resets the application.

@@ -22,6 +22,7 @@ using wintest::MainWindow;
 
 using wintest::Decimal;
 using wintest::ScratchFolder;
+using wintest::Type;
 
 std::vector<std::u16string> Items(TMainForm& f) {
   std::vector<std::u16string> out;
@@ -35,14 +36,6 @@ std::u16string Upper(std::u16string s) {
     if (c >= u'a' && c <= u'z')
       c = static_cast<char16_t>(c - 32);
   return s;
-}
-
-void Type(tk::TEdit& edit, const std::u16string& text) {
-  HWND h = edit.Handle();
-  int end = GetWindowTextLengthW(h);
-  SendMessageW(h, EM_SETSEL, static_cast<WPARAM>(end), end);
-  for (char16_t c : text)
-    SendMessageW(h, WM_CHAR, c, 1);
 }
 
 bool IsShown(TMainForm& f) {

@@ -86,7 +86,10 @@ TMainForm::TMainForm()
   PPNote.OnClick = [this] { PPNoteClick(); };
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The window goes first, while the controls its last messages reach still exist.
+  DestroyHandle();
+}
 
 void TMainForm::BuildLayout() {
   Place(PanelEdit, *this, TAlign::Top, 0, 0, 984, 78, 1);

@@ -54,18 +54,19 @@ TEST(MainFormQueue, SamePathInOtherCaseIsQueuedOnce) {
 }
 
 TEST(MainFormQueue, NamesTheFileSystemKeepsApartAreBothQueued) {
+  ScratchFolder dir;
   MainWindow w;
   // Linguistically equal, ordinally different: the file system holds both.
   const std::vector<std::u16string> paths = {
-      u"C:\\q\\stra\u00DFe", u"C:\\q\\STRASSE",  u"C:\\q\\caf\u00E9",
-      u"C:\\q\\cafe\u0301",  u"C:\\q\\\uFB01le", u"C:\\q\\file",
+      dir.Path(u"stra\u00DFe"), dir.Path(u"STRASSE"),  dir.Path(u"caf\u00E9"),
+      dir.Path(u"cafe\u0301"),  dir.Path(u"\uFB01le"), dir.Path(u"file"),
   };
   for (const auto& p : paths)
     w->AddPath(p);
   EXPECT_EQ(Items(*w), paths);
   // Their upper-case forms are duplicates all the same.
-  w->AddPath(u"C:\\Q\\STRA\u00DFE");
-  w->AddPath(u"C:\\Q\\CAF\u00C9");
+  w->AddPath(Upper(dir.Path(u"stra\u00DFe")));
+  w->AddPath(Upper(dir.Path(u"caf")) + u"\u00C9");
   EXPECT_EQ(w->ListBox.Count(), static_cast<int>(paths.size()));
 }
 

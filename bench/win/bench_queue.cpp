@@ -13,24 +13,12 @@
 #include "forms/main.h"
 #include "toolkit/forms.h"
 #include "toolkit/wide.h"
+#include "timing.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::Median;
+using bench::NowMs;
 
 void Pump() {
   MSG msg;
@@ -61,9 +49,9 @@ double DropOnce(const std::vector<std::u16string>& paths) {
   form.Show();
   Pump();
   std::vector<std::u16string> files = paths;
-  double t0 = Now();
+  double t0 = NowMs();
   form.DropDstFileDrop(files);
-  double t = Now() - t0;
+  double t = NowMs() - t0;
   tk::Application().Reset();
   return t;
 }
@@ -75,13 +63,13 @@ double BaselineOnce(const std::vector<std::u16string>& paths) {
                               WS_CHILD | WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 0, 0, 980,
                               160, frame, nullptr, nullptr, nullptr);
   Pump();
-  double t0 = Now();
+  double t0 = NowMs();
   SendMessageW(list, WM_SETREDRAW, FALSE, 0);
   for (const auto& p : paths)
     SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(p)));
   SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
-  double t = Now() - t0;
+  double t = NowMs() - t0;
   DestroyWindow(frame);
   Pump();
   return t;
@@ -119,24 +107,24 @@ void BenchKeystroke() {
   const int n = 2000;
   std::vector<double> keys, rule, bare;
   for (int r = 0; r < 5; ++r) {
-    double t0 = Now();
+    double t0 = NowMs();
     for (int i = 0; i < n; ++i)
       SendMessageW(edit, WM_CHAR, (i % 2) ? VK_BACK : L'a', 0);
-    keys.push_back((Now() - t0) * 1000.0 / n);
+    keys.push_back((NowMs() - t0) * 1000.0 / n);
 
-    t0 = Now();
+    t0 = NowMs();
     for (int i = 0; i < n; ++i)
       form.EditNameChange();
-    rule.push_back((Now() - t0) * 1000.0 / n);
+    rule.push_back((NowMs() - t0) * 1000.0 / n);
 
     std::u16string root = file.substr(0, 3);
-    t0 = Now();
+    t0 = NowMs();
     for (int i = 0; i < n; ++i) {
       ULARGE_INTEGER a, b;
       GetDiskFreeSpaceExW(AsWide(root), &a, &b, nullptr);
       GetFileAttributesW(AsWide(file));
     }
-    bare.push_back((Now() - t0) * 1000.0 / n);
+    bare.push_back((NowMs() - t0) * 1000.0 / n);
   }
   double k = Median(keys), o = Median(rule), b = Median(bare);
   std::printf("keystroke (edit + rule) %.1f us, rule alone %.1f us, bare queries %.1f us\n", k, o,

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "timing.h"
+
 namespace {
 
 constexpr DWORD kDeadlineMs = 10000;
@@ -25,23 +27,8 @@ constexpr DWORD kSettleMs = 250;
 const wchar_t kShellFolders[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
-double NowMs() {
-  static const LARGE_INTEGER freq = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  if (v.empty())
-    return 0;
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+using bench::Median;
+using bench::NowMs;
 
 std::wstring ProgramFolder() {
   wchar_t buf[MAX_PATH] = {};

@@ -12,7 +12,7 @@
 #include "common/pelvane.h"
 #include "forms/main.h"
 #include "toolkit/forms.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 #include "timing.h"
 
 namespace {

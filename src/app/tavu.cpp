@@ -6,7 +6,7 @@
 #include "core/handoff.h"
 #include "forms/main.h"
 #include "toolkit/forms.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace {
 

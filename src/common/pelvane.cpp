@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "core/cmdline.h"
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace Pelvane {
 

@@ -3,7 +3,7 @@
 #include "common/pelvane.h"
 #include "core/handoff.h"
 #include "core/names.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 using tk::TAlign;
 

@@ -6,7 +6,7 @@
 
 #include "core/error.h"
 #include "toolkit/forms.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace tk {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "toolkit/component.h"
-#include "toolkit/handle.h"
+#include "common/handle.h"
 
 namespace tk {
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "core/error.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace tk {
 

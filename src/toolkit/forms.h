@@ -5,7 +5,7 @@
 #include <string>
 
 #include "toolkit/controls.h"
-#include "toolkit/handle.h"
+#include "common/handle.h"
 
 namespace tk {
 

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace tk {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "toolkit/handle.h"
+#include "common/handle.h"
 
 // Drives real tavu.exe processes from outside: each test gets its own
 // temporary folder, a roaming application data folder redirected into it,

@@ -11,8 +11,8 @@
 #include "common/pelvane.h"
 #include "fixture.h"
 #include "scratch.h"
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fixture.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace {
 

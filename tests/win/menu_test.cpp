@@ -16,7 +16,7 @@
 #include "common/pelvane.h"
 #include "fixture.h"
 #include "toolkit/menus.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "common/pelvane.h"
 #include "scratch.h"
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace {
 

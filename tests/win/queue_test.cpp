@@ -13,8 +13,8 @@
 #include "core/handoff.h"
 #include "fixture.h"
 #include "scratch.h"
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "toolkit/handle.h"
-#include "toolkit/wide.h"
+#include "common/handle.h"
+#include "common/wide.h"
 
 namespace wintest {
 

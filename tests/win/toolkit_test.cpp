@@ -17,7 +17,7 @@
 #include "fixture.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
-#include "toolkit/wide.h"
+#include "common/wide.h"
 
 namespace {
 

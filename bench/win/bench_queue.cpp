@@ -52,7 +52,6 @@ double DropOnce(const std::vector<std::u16string>& paths) {
   double t0 = NowMs();
   form.DropDstFileDrop(files);
   double t = NowMs() - t0;
-  tk::Application().Reset();
   return t;
 }
 
@@ -130,7 +129,6 @@ void BenchKeystroke() {
   std::printf("keystroke (edit + rule) %.1f us, rule alone %.1f us, bare queries %.1f us\n", k, o,
               b);
   std::printf("ratio keystroke/bare %.2f, rule/bare %.2f\n", k / b, o / b);
-  tk::Application().Reset();
   DeleteFileW(AsWide(file));
 }
 

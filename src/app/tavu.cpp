@@ -48,12 +48,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ScopedKernelHandle marker(CreateMutexW(nullptr, FALSE, kMutexName));
 
   auto& app = tk::Application();
-  app.Title = u"TAVU";
   try {
-    TMainForm mainForm;
-    mainForm.Arguments = std::move(args);
-    app.MainForm = &mainForm;
-    mainForm.CreateForm();
+    auto mainForm = StartMainWindow(std::move(args));
     app.Run();
   } catch (...) {
     app.HandleException();

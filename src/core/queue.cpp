@@ -25,6 +25,12 @@ void WorkQueue::RemoveHead() {
   list_.Delete(0);
 }
 
+void WorkQueue::Rebuild() {
+  index_.clear();
+  for (int i = 0, n = list_.Count(); i < n; ++i)
+    index_.insert(fold_(list_.Item(i)));
+}
+
 void SortForDrop(std::vector<std::u16string>& paths, const SortKey& key) {
   std::vector<std::string> keys;
   keys.reserve(paths.size());

@@ -28,14 +28,15 @@ public:
   WorkQueue(QueueList& list, PathFold fold) : list_(list), fold_(std::move(fold)) {}
 
   int Count() const { return list_.Count(); }
-  // Whether the queue is empty, without asking the list (the index mirrors it).
-  bool Empty() const { return index_.empty(); }
+  bool Empty() const { return list_.Count() == 0; }
   std::u16string Head() const { return Count() > 0 ? list_.Item(0) : std::u16string(); }
   bool Contains(const std::u16string& path) const;
   // Appends the path unless an equal one is queued; reports whether it was appended.
   bool Add(const std::u16string& path);
   // Deletes item 0 if there is one.
   void RemoveHead();
+  // Makes the index anew from the list (after the list was rebuilt).
+  void Rebuild();
 
 private:
   QueueList& list_;

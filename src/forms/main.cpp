@@ -84,9 +84,11 @@ TMainForm::TMainForm()
   PPMostTop.OnClick = [this] { PPMostTopClick(); };
   PPUndo.OnClick = [this] { PPUndoClick(); };
   PPNote.OnClick = [this] { PPNoteClick(); };
+  ListBox.OnRecreated = [this] { queue_.Rebuild(); };
 }
 
 TMainForm::~TMainForm() {
+  NotifyDestroying();
   // The window goes first, while the controls its last messages reach still exist.
   DestroyHandle();
 }
@@ -373,4 +375,15 @@ void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
   // A hand-off into a non-empty queue must not touch what the user is typing.
   if (wasEmpty)
     LoadCurrentItem();
+}
+
+std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments) {
+  auto& app = tk::Application();
+  app.Title = u"TAVU";
+  app.Initialize();
+  auto form = std::make_unique<TMainForm>();
+  form->Arguments = std::move(arguments);
+  app.MainForm = form.get();
+  form->CreateForm();
+  return form;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,3 +116,9 @@ private:
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;
 };
+
+// The program's start-up once it knows it runs alone: the application window
+// first (the program looks right below it for the window it was started
+// from), then the main window made with the arguments and its creation
+// handler run. The main routine runs the message loop afterwards.
+std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments);

@@ -17,10 +17,7 @@ TComponent::TComponent(TComponent* owner, std::u16string name)
 }
 
 TComponent::~TComponent() {
-  for (auto* s : subscribers_) {
-    Erase(s->subscriptions_, this);
-    s->Notification(this);
-  }
+  NotifyDestroying();
   for (auto* s : subscriptions_)
     Erase(s->subscribers_, this);
   for (auto* c : owned_)
@@ -34,6 +31,23 @@ TComponent* TComponent::FindComponent(const std::u16string& name) const {
     if (!name.empty() && c->name_ == name)
       return c;
   return nullptr;
+}
+
+void TComponent::NotifyDestroying() {
+  // A subscriber may unsubscribe others (or itself) from its notification.
+  while (!subscribers_.empty()) {
+    TComponent* s = subscribers_.back();
+    subscribers_.pop_back();
+    Erase(s->subscriptions_, this);
+    s->Notification(this);
+  }
+}
+
+void TComponent::RemoveFreeNotification(TComponent* other) {
+  if (!other)
+    return;
+  Erase(other->subscribers_, this);
+  Erase(subscriptions_, other);
 }
 
 void TComponent::FreeNotification(TComponent* other) {

@@ -20,10 +20,19 @@ public:
   TComponent* FindComponent(const std::u16string& name) const;
   // Asks to be told (Notification) when `other` goes away.
   void FreeNotification(TComponent* other);
+  // Takes back a FreeNotification request.
+  void RemoveFreeNotification(TComponent* other);
+  // Called once on every component of a form when its layout is built,
+  // before the form's creation handler.
+  virtual void Loaded() {}
 
 protected:
   // Called on each subscriber when a component it asked about is destroyed.
   virtual void Notification(TComponent* gone) { (void)gone; }
+  // Tells the subscribers that this component goes away. Derived destructors
+  // call it first, so subscribers still see the whole object; the base
+  // destructor calls it again, which then does nothing.
+  void NotifyDestroying();
 
 private:
   TComponent* owner_;

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <deque>
+#include <utility>
 
 #include "core/error.h"
 #include "toolkit/forms.h"
@@ -14,15 +16,70 @@ namespace {
 int Scale(int v, int m, int d) {
   return MulDiv(v, m, d);
 }
+
+// Each native control class gets a superclass of its own whose procedure is
+// ours, so the wrapper sees the window's first message (and a hook its
+// WM_CREATE). Subclassing after creation would miss them, and
+// SetWindowSubclass costs ~130 us a message under Wine.
+struct Superclass {
+  std::wstring base;
+  std::wstring name;
+  WNDPROC baseProc;
+  ATOM atom;
+};
+std::deque<Superclass>& Superclasses() {
+  static std::deque<Superclass> v;
+  return v;
+}
+
+const Superclass* SuperclassOf(const wchar_t* base, WNDPROC proc) {
+  for (const auto& s : Superclasses())
+    if (s.base == base)
+      return &s;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExW(nullptr, base, &wc) && !GetClassInfoExW(instance, base, &wc))
+    return nullptr;
+  Superclass s{base, std::wstring(L"TAVU.") + base, wc.lpfnWndProc, 0};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.lpszClassName = s.name.c_str();
+  wc.style &= ~CS_GLOBALCLASS;
+  s.atom = RegisterClassExW(&wc);
+  if (!s.atom)
+    return nullptr;
+  Superclasses().push_back(std::move(s));
+  return &Superclasses().back();
+}
+
+WNDPROC BaseProcOf(HWND hwnd) {
+  ATOM atom = static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM));
+  for (const auto& s : Superclasses())
+    if (s.atom == atom)
+      return s.baseProc;
+  return DefWindowProcW;
+}
+
+// The control whose window CreateWindowExW is making; its first message takes it.
+TWinControl* creating = nullptr;
 } // namespace
 
 TWinControl::TWinControl(TComponent* owner, std::u16string name)
     : TComponent(owner, std::move(name)) {
-  WindowProc = [this](UINT msg, WPARAM wp, LPARAM lp) { return DefaultHandler(msg, wp, lp); };
+  WindowProc = TWndMethod::Of<&TWinControl::DefaultWndProc>(this);
 }
 
 TWinControl::~TWinControl() {
-  DestroyHandle();
+  NotifyDestroying();
+  if (handle_) {
+    // Detached first: the window's last messages must not reach a wrapper
+    // whose derived parts are already gone.
+    SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+    HWND h = std::exchange(handle_, nullptr);
+    DestroyWindow(h);
+  }
   for (auto* c : children_)
     c->parent_ = nullptr;
   if (parent_) {
@@ -35,6 +92,30 @@ void TWinControl::DestroyHandle() {
   if (handle_)
     DestroyWindow(handle_); // WM_NCDESTROY clears handle_
   handle_ = nullptr;
+}
+
+void TWinControl::RecreateHandle() {
+  if (!handle_)
+    return;
+  HWND focus = GetFocus();
+  TWinControl* focused = FromHandle(focus);
+  bool inside = focus && (focus == handle_ || IsChild(handle_, focus));
+  DestroyHandle();
+  Handle();
+  if (inside && focused && focused->HandleAllocated())
+    ::SetFocus(focused->handle_);
+  std::function<void(TWinControl*)> notify = [&](TWinControl* c) {
+    if (c->OnRecreated)
+      c->OnRecreated();
+    for (auto* child : c->children_)
+      notify(child);
+  };
+  notify(this);
+}
+
+void TWinControl::SaveState() {
+  text_ = Text();
+  DestroyingHandle();
 }
 
 TWinControl* TWinControl::FromHandle(HWND hwnd) {
@@ -82,16 +163,17 @@ void TWinControl::CreateHandle() {
     p.style &= ~WS_VISIBLE;
   if (!enabled_)
     p.style |= WS_DISABLED;
-  handle_ =
-      CreateWindowExW(p.exStyle, p.className, AsWide(text_), p.style, bounds_.left, bounds_.top,
-                      Width(), Height(), parentWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!handle_)
+  const Superclass* super = SuperclassOf(p.className, &ControlProc);
+  if (!super)
     throw tavu::Exception(u"ウィンドウを作成できません");
-  // Subclassed through the window procedure itself: Wine's SetWindowSubclass
-  // costs ~130 us a message, which a drop of thousands of paths would feel.
-  SetWindowLongPtrW(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  classProc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(handle_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
+  classProc_ = super->baseProc;
+  creating = this;
+  HWND created = CreateWindowExW(p.exStyle, super->name.c_str(), AsWide(text_), p.style,
+                                 bounds_.left, bounds_.top, Width(), Height(), parentWnd, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+  creating = nullptr;
+  if (!created)
+    throw tavu::Exception(u"ウィンドウを作成できません");
   if (auto* form = ParentForm())
     SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(form->FontHandle()), FALSE);
   HandleCreated();
@@ -104,25 +186,45 @@ void TWinControl::CreateHandle() {
 
 LRESULT CALLBACK TWinControl::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   auto* self = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self)
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  if (msg == WM_NCDESTROY) {
-    self->DestroyingHandle();
-    WNDPROC classProc = self->classProc_;
-    SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(classProc));
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->handle_ = nullptr;
-    return CallWindowProcW(classProc, hwnd, msg, wp, lp);
+  if (!self && creating) {
+    self = std::exchange(creating, nullptr);
+    self->handle_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
+  if (!self)
+    return CallWindowProcW(BaseProcOf(hwnd), hwnd, msg, wp, lp);
+  if (msg == WM_DESTROY)
+    self->SaveState(); // the window still answers now, not at WM_NCDESTROY
   if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && self->ShowHint)
     if (auto* form = self->ParentForm())
       form->RelayToolMessage(hwnd, msg, wp, lp);
+  LRESULT r = self->Dispatch(msg, wp, lp);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->handle_ = nullptr;
+  }
+  return r;
+}
+
+LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  TMessage m{msg, wp, lp, 0};
+  // A copy: the handler may unhook, which replaces WindowProc while it runs.
+  TWndMethod proc = WindowProc;
   try {
-    return self->WindowProc(msg, wp, lp);
+    proc(m);
   } catch (...) {
     Application().HandleException();
     return 0;
   }
+  return m.Result;
+}
+
+LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
+  return Dispatch(msg, wp, lp);
+}
+
+void TWinControl::DefaultWndProc(TMessage& m) {
+  m.Result = DefaultHandler(m.Msg, m.WParam, m.LParam);
 }
 
 LRESULT TWinControl::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
@@ -137,7 +239,7 @@ bool TWinControl::HandleContainerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT
   case WM_COMMAND:
     if (lp) {
       if (auto* c = FromHandle(reinterpret_cast<HWND>(lp))) {
-        c->CommandNotify(HIWORD(wp));
+        c->CommandNotify(HIWORD(wp), LOWORD(wp));
         result = 0;
         return true;
       }
@@ -325,10 +427,62 @@ void TEdit::CreateParams(Params& p) {
 void TEdit::HandleCreated() {
   if (MaxLength > 0)
     SendMessageW(handle_, EM_SETLIMITTEXT, static_cast<WPARAM>(MaxLength), 0);
+  SendMessageW(handle_, EM_SETSEL, savedSel_[0], savedSel_[1]);
   lastText_ = Text();
 }
 
-void TEdit::CommandNotify(WORD code) {
+void TEdit::DestroyingHandle() {
+  if (Focused())
+    savedCaret_ = LiveCaretIndex();
+  SendMessageW(handle_, EM_GETSEL, reinterpret_cast<WPARAM>(&savedSel_[0]),
+               reinterpret_cast<LPARAM>(&savedSel_[1]));
+}
+
+LRESULT TEdit::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  // The edit destroys the thread's caret when it loses the focus; read it first.
+  if (msg == WM_KILLFOCUS)
+    savedCaret_ = LiveCaretIndex();
+  return TWinControl::DefaultHandler(msg, wp, lp);
+}
+
+int TEdit::LiveCaretIndex() {
+  POINT pt{};
+  GetCaretPos(&pt);
+  LPARAM packed = MAKELPARAM(static_cast<WORD>(pt.x), static_cast<WORD>(pt.y));
+  return LOWORD(SendMessageW(Handle(), EM_CHARFROMPOS, 0, packed));
+}
+
+int TEdit::CaretIndex() {
+  return Focused() ? LiveCaretIndex() : savedCaret_;
+}
+
+int TEdit::SelStart() const {
+  if (!handle_)
+    return static_cast<int>(savedSel_[0]);
+  DWORD start = 0, end = 0;
+  SendMessageW(handle_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  return static_cast<int>(start);
+}
+
+int TEdit::SelLength() const {
+  if (!handle_)
+    return static_cast<int>(savedSel_[1] - savedSel_[0]);
+  DWORD start = 0, end = 0;
+  SendMessageW(handle_, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  return static_cast<int>(end - start);
+}
+
+void TEdit::SetSel(int start, int length) {
+  savedSel_[0] = static_cast<DWORD>(start);
+  savedSel_[1] = static_cast<DWORD>(start + length);
+  if (handle_)
+    SendMessageW(handle_, EM_SETSEL, static_cast<WPARAM>(start),
+                 static_cast<LPARAM>(start + length));
+}
+
+void TEdit::CommandNotify(WORD code, WORD) {
   if (code == EN_CHANGE) {
     // The control reports every edit, also one that ends with the same text.
     auto now = Text();
@@ -370,7 +524,7 @@ void TButton::Click() {
     OnClick();
 }
 
-void TButton::CommandNotify(WORD code) {
+void TButton::CommandNotify(WORD code, WORD) {
   if (code == BN_CLICKED)
     Click();
 }
@@ -455,14 +609,6 @@ bool TComboBox::DroppedDown() const {
 
 // ---- TListBox
 
-TListBox::TListBox(TComponent* owner, std::u16string name) : TWinControl(owner, std::move(name)) {
-  WindowProc = [this](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg == WM_CHAR && !IncrementalSearch)
-      return 0;
-    return DefaultHandler(msg, wp, lp);
-  };
-}
-
 void TListBox::CreateParams(Params& p) {
   p.className = WC_LISTBOXW;
   p.style |= LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | WS_VSCROLL | LBS_NOTIFY |
@@ -508,7 +654,55 @@ void TListBox::SetItemIndex(int index) {
 }
 
 void TListBox::SetHorizontalExtent(int pixels) {
+  extent_ = pixels;
   SendMessageW(Handle(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels), 0);
+}
+
+int TListBox::FindExact(const std::u16string& text, int start) {
+  return static_cast<int>(SendMessageW(Handle(), LB_FINDSTRINGEXACT, static_cast<WPARAM>(start),
+                                       reinterpret_cast<LPARAM>(AsWide(text))));
+}
+
+LRESULT TListBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_CHAR) {
+    char16_t key = static_cast<char16_t>(wp);
+    if (OnKeyPress)
+      OnKeyPress(key);
+    if (key == 0 || !IncrementalSearch)
+      return 0;
+    wp = key;
+  }
+  return TWinControl::DefaultHandler(msg, wp, lp);
+}
+
+void TListBox::CommandNotify(WORD code, WORD) {
+  if (code == LBN_DBLCLK && OnDblClick)
+    OnDblClick();
+}
+
+void TListBox::DestroyingHandle() {
+  int n = static_cast<int>(SendMessageW(handle_, LB_GETCOUNT, 0, 0));
+  savedItems_.clear();
+  savedItems_.reserve(static_cast<std::size_t>(std::max(n, 0)));
+  for (int i = 0; i < n; ++i)
+    savedItems_.push_back(Item(i));
+  savedIndex_ = static_cast<int>(SendMessageW(handle_, LB_GETCURSEL, 0, 0));
+}
+
+void TListBox::HandleCreated() {
+  if (!savedItems_.empty()) {
+    SendMessageW(handle_, WM_SETREDRAW, FALSE, 0);
+    for (const auto& s : savedItems_)
+      SendMessageW(handle_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(AsWide(s)));
+    if (updating_ == 0)
+      SendMessageW(handle_, WM_SETREDRAW, TRUE, 0);
+    savedItems_.clear();
+    savedItems_.shrink_to_fit();
+  }
+  if (savedIndex_ >= 0)
+    SendMessageW(handle_, LB_SETCURSEL, static_cast<WPARAM>(savedIndex_), 0);
+  if (extent_ > 0)
+    SendMessageW(handle_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
 }
 
 void TListBox::BeginUpdate() {
@@ -534,7 +728,7 @@ void TLabel::CreateParams(Params& p) {
 // ---- TPanel
 
 namespace {
-const wchar_t kPanelClass[] = L"TPanel";
+const wchar_t kPanelClass[] = L"TPanelBase";
 
 void RegisterPanelClass() {
   static bool done = false;
@@ -580,6 +774,106 @@ LRESULT TPanel::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return TWinControl::DefaultHandler(msg, wp, lp);
+}
+
+// ---- TToolBar
+
+TToolButton::TToolButton(TComponent* owner, std::u16string name, std::u16string caption, Kind kind)
+    : TComponent(owner, std::move(name)), Caption(std::move(caption)), Style(kind) {}
+
+bool TToolButton::Down() const {
+  if (bar_ && bar_->handle_)
+    return SendMessageW(bar_->handle_, TB_ISBUTTONCHECKED, static_cast<WPARAM>(id_), 0) != 0;
+  return down_;
+}
+
+void TToolButton::SetDown(bool down) {
+  down_ = down;
+  if (bar_ && bar_->handle_)
+    SendMessageW(bar_->handle_, TB_CHECKBUTTON, static_cast<WPARAM>(id_), MAKELPARAM(down, 0));
+}
+
+void TToolButton::SetEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (bar_ && bar_->handle_)
+    SendMessageW(bar_->handle_, TB_ENABLEBUTTON, static_cast<WPARAM>(id_), MAKELPARAM(enabled, 0));
+}
+
+TToolBar::TToolBar(TComponent* owner, std::u16string name) : TWinControl(owner, std::move(name)) {
+  TabStop = false;
+}
+
+TToolBar::~TToolBar() {
+  for (auto* b : buttons_)
+    b->bar_ = nullptr;
+}
+
+void TToolBar::CreateParams(Params& p) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+  p.className = TOOLBARCLASSNAMEW;
+  // The bar is laid out by its parent like any control, never by itself.
+  p.style |= TBSTYLE_FLAT | TBSTYLE_LIST | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN;
+}
+
+void TToolBar::HandleCreated() {
+  SendMessageW(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageW(handle_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+  for (auto* b : buttons_)
+    AddNative(*b);
+}
+
+void TToolBar::DestroyingHandle() {
+  for (auto* b : buttons_)
+    b->down_ = b->Down();
+}
+
+void TToolBar::Add(TToolButton& button) {
+  button.bar_ = this;
+  button.id_ = static_cast<int>(buttons_.size()) + 1;
+  buttons_.push_back(&button);
+  if (handle_)
+    AddNative(button);
+}
+
+void TToolBar::AddNative(TToolButton& b) {
+  TBBUTTON tb{};
+  tb.iBitmap = I_IMAGENONE;
+  tb.idCommand = b.id_;
+  tb.fsState =
+      static_cast<BYTE>((b.enabled_ ? TBSTATE_ENABLED : 0) | (b.down_ ? TBSTATE_CHECKED : 0));
+  switch (b.Style) {
+  case TToolButton::Separator:
+    tb.fsStyle = BTNS_SEP;
+    break;
+  case TToolButton::Check:
+    tb.fsStyle = BTNS_CHECK | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+    break;
+  default:
+    tb.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+    break;
+  }
+  tb.iString = b.Style == TToolButton::Separator ? 0 : reinterpret_cast<INT_PTR>(AsWide(b.Caption));
+  SendMessageW(handle_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&tb));
+}
+
+void TToolBar::Click(TToolButton& button) {
+  if (!button.Enabled() || button.Style == TToolButton::Separator)
+    return;
+  if (button.Style == TToolButton::Check)
+    button.SetDown(!button.Down());
+  if (button.OnClick)
+    button.OnClick();
+}
+
+void TToolBar::CommandNotify(WORD, WORD id) {
+  // The bar has toggled a check button itself before it reports the click.
+  if (id < 1 || id > buttons_.size())
+    return;
+  TToolButton* b = buttons_[id - 1];
+  b->down_ = b->Down();
+  if (b->Enabled() && b->OnClick)
+    b->OnClick();
 }
 
 } // namespace tk

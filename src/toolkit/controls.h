@@ -14,29 +14,72 @@ enum class TAlign { None, Top, Left, Right, Client };
 
 class TForm;
 
+// One window message on its way through a control, with the result to return.
+struct TMessage {
+  UINT Msg;
+  WPARAM WParam;
+  LPARAM LParam;
+  LRESULT Result;
+};
+
+// A bound method over a message: an object and a function, small and
+// copyable, so a caller copies it before calling and a handler may replace
+// the slot it came from while it runs.
+class TWndMethod {
+public:
+  using Thunk = void (*)(void* self, TMessage& message);
+  TWndMethod() = default;
+  TWndMethod(void* self, Thunk thunk) : self_(self), thunk_(thunk) {}
+  // Binds any object that can be called with a TMessage& (a hook, a lambda).
+  template <class F>
+  explicit TWndMethod(F* callable)
+      : TWndMethod(callable, [](void* s, TMessage& m) { (*static_cast<F*>(s))(m); }) {}
+  // Binds a member function of an object.
+  template <auto Method, class T> static TWndMethod Of(T* self) {
+    return {self, [](void* s, TMessage& m) { (static_cast<T*>(s)->*Method)(m); }};
+  }
+
+  explicit operator bool() const { return thunk_ != nullptr; }
+  void operator()(TMessage& message) const { thunk_(self_, message); }
+  bool operator==(const TWndMethod& o) const { return self_ == o.self_ && thunk_ == o.thunk_; }
+
+private:
+  void* self_ = nullptr;
+  Thunk thunk_ = nullptr;
+};
+
 // A control with a native window made on demand. Every message passes
 // through WindowProc, a replaceable bound method whose default is the
-// control's own handling, so a hook can sit in front of it.
+// control's own handling, so a hook can sit in front of it; the hook sees
+// every message from the window's first one on, WM_CREATE included.
 class TWinControl : public TComponent {
 public:
   TWinControl(TComponent* owner, std::u16string name);
   ~TWinControl() override;
 
-  using WndProcFn = std::function<LRESULT(UINT, WPARAM, LPARAM)>;
-  WndProcFn WindowProc;
+  TWndMethod WindowProc;
   // The control's own handling of a message (what WindowProc calls by default).
+  void DefaultWndProc(TMessage& message);
   virtual LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp);
+  // Sends a message through WindowProc, as if it came from the window.
+  LRESULT Perform(UINT msg, WPARAM wp, LPARAM lp);
 
   // The native window, created (with its parents) on first use.
   HWND Handle();
   bool HandleAllocated() const { return handle_ != nullptr; }
+  // Destroys the native window and makes it again with the same state
+  // (text, selection, items, check, enabled, visible, bounds).
+  void RecreateHandle();
+  // Runs after RecreateHandle has made the window anew.
+  std::function<void()> OnRecreated;
 
   void SetParent(TWinControl* parent);
   TWinControl* Parent() const { return parent_; }
   const std::vector<TWinControl*>& Controls() const { return children_; }
   TForm* ParentForm();
 
-  // Bounds in pixels inside the parent's client area.
+  // Bounds in pixels inside the parent's client area (a form: the outer
+  // frame in screen pixels).
   void SetBounds(int left, int top, int width, int height);
   int Left() const { return bounds_.left; }
   int Top() const { return bounds_.top; }
@@ -80,9 +123,13 @@ protected:
   virtual void CreateParams(Params& p) = 0;
   // Runs after the native window exists, to push stored state into it.
   virtual void HandleCreated() {}
+  // Runs at WM_DESTROY, while the window still answers, to keep its state.
   virtual void DestroyingHandle() {}
   // Notifications reflected from the parent (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*).
-  virtual void CommandNotify(WORD code) { (void)code; }
+  virtual void CommandNotify(WORD code, WORD id) {
+    (void)code;
+    (void)id;
+  }
   virtual LRESULT NotifyReflect(NMHDR* hdr) {
     (void)hdr;
     return 0;
@@ -98,19 +145,22 @@ protected:
   void DestroyHandle();
   // Handling shared by every container: reflection of child notifications.
   bool HandleContainerMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+  // Calls WindowProc (a copy of it) for a message the window received.
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
   HWND handle_ = nullptr;
   WNDPROC classProc_ = nullptr; // the native class's own procedure
   std::u16string text_;
+  RECT bounds_{0, 0, 0, 0};
 
 private:
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
   void ApplyTabOrder();
   void UpdateTool();
+  void SaveState();
 
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;
-  RECT bounds_{0, 0, 0, 0};
   bool enabled_ = true;
   bool visible_ = true;
   std::u16string hint_;
@@ -132,15 +182,33 @@ public:
   int Color() const { return color_; }
   void SetColor(int sysColor);
 
+  // The number of code units in front of the caret: the live one while the
+  // field has the focus, else the one it had when it lost the focus (the
+  // thread's caret is gone by then, at least under Wine).
+  int CaretIndex();
+  // The live caret index, from the thread's caret position.
+  int LiveCaretIndex();
+  // The caret index kept at the last loss of focus.
+  int SavedCaretIndex() const { return savedCaret_; }
+  int SelStart() const;
+  int SelLength() const;
+  // Selects `length` code units from `start`; length 0 places the caret.
+  void SetSel(int start, int length);
+
+  LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
+
 protected:
   void CreateParams(Params& p) override;
   void HandleCreated() override;
-  void CommandNotify(WORD code) override;
+  void DestroyingHandle() override;
+  void CommandNotify(WORD code, WORD id) override;
   HBRUSH CtlColor(HDC dc) override;
 
 private:
   int color_ = COLOR_WINDOW;
   std::u16string lastText_;
+  int savedCaret_ = 0;
+  DWORD savedSel_[2] = {0, 0};
 };
 
 class TButton : public TWinControl {
@@ -153,7 +221,7 @@ public:
 
 protected:
   void CreateParams(Params& p) override;
-  void CommandNotify(WORD code) override;
+  void CommandNotify(WORD code, WORD id) override;
 };
 
 class TCheckBox : public TWinControl {
@@ -194,9 +262,13 @@ private:
 
 class TListBox : public TWinControl {
 public:
-  TListBox(TComponent* owner, std::u16string name);
+  using TWinControl::TWinControl;
+  // Typing an item's first letters selects it; off, characters do nothing.
   bool IncrementalSearch = false;
   bool HorizontalScroll = false;
+  // Sees every typed character first; setting it to 0 swallows it.
+  std::function<void(char16_t& key)> OnKeyPress;
+  std::function<void()> OnDblClick;
 
   int Count();
   std::u16string Item(int index);
@@ -211,11 +283,23 @@ public:
   void BeginUpdate();
   void EndUpdate();
 
+  // The exact (case-insensitive) item from `start` on, or -1.
+  int FindExact(const std::u16string& text, int start = -1);
+
+  LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
+
 protected:
   void CreateParams(Params& p) override;
+  void HandleCreated() override;
+  void DestroyingHandle() override;
+  void CommandNotify(WORD code, WORD id) override;
 
 private:
   int updating_ = 0;
+  int extent_ = 0;
+  // Only while the window is being made anew.
+  std::vector<std::u16string> savedItems_;
+  int savedIndex_ = -1;
 };
 
 class TLabel : public TWinControl {
@@ -236,6 +320,51 @@ public:
 protected:
   void CreateParams(Params& p) override;
   RECT DockArea() override;
+};
+
+// One button of a tool bar.
+class TToolButton : public TComponent {
+public:
+  enum Kind { Button, Check, Separator };
+  TToolButton(TComponent* owner, std::u16string name, std::u16string caption = {},
+              Kind kind = Button);
+  std::u16string Caption;
+  Kind Style;
+  std::function<void()> OnClick;
+  bool Down() const;
+  void SetDown(bool down);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+
+private:
+  friend class TToolBar;
+  class TToolBar* bar_ = nullptr;
+  int id_ = 0;
+  bool down_ = false;
+  bool enabled_ = true;
+};
+
+// A flat tool bar of text-only buttons, separators and check buttons.
+class TToolBar : public TWinControl {
+public:
+  TToolBar(TComponent* owner, std::u16string name);
+  ~TToolBar() override;
+  // Adds a button at the end; the bar does not own it.
+  void Add(TToolButton& button);
+  const std::vector<TToolButton*>& Buttons() const { return buttons_; }
+  // Runs the button's click as the bar would (a check button toggles first).
+  void Click(TToolButton& button);
+
+protected:
+  void CreateParams(Params& p) override;
+  void HandleCreated() override;
+  void DestroyingHandle() override;
+  void CommandNotify(WORD code, WORD id) override;
+
+private:
+  friend class TToolButton;
+  void AddNative(TToolButton& button);
+  std::vector<TToolButton*> buttons_;
 };
 
 } // namespace tk

@@ -25,6 +25,7 @@ TForm::TForm(TComponent* owner, std::u16string name, std::u16string className)
 }
 
 TForm::~TForm() {
+  NotifyDestroying();
   if (Application().MainForm == this)
     Application().MainForm = nullptr;
   DestroyHandle();
@@ -54,13 +55,15 @@ void TForm::RegisterClass(const wchar_t* className) {
 void TForm::CreateParams(Params& p) {
   p.className = AsWide(className_);
   if (ToolWindow) {
-    p.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+    p.style = WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN;
     p.exStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
   } else {
-    p.style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+    p.style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX |
               (MaximizeBox ? WS_MAXIMIZEBOX : 0) | WS_CLIPCHILDREN;
     p.exStyle = WS_EX_CONTROLPARENT | (ShowInTaskbar ? WS_EX_APPWINDOW : 0);
   }
+  if (SystemMenu)
+    p.style |= WS_SYSMENU;
 }
 
 void TForm::CreateHandle() {
@@ -71,24 +74,32 @@ void TForm::CreateHandle() {
   RegisterClass(p.className);
   RECT r{0, 0, ClientWidth, ClientHeight};
   AdjustWindowRectEx(&r, p.style, FALSE, p.exStyle);
-  HWND created = CreateWindowExW(p.exStyle, p.className, AsWide(text_), p.style, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), this);
+  // A window made anew keeps its frame; a first one lets the system place it.
+  RECT frame = placed_ ? bounds_ : RECT{CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, 0};
+  int width = placed_ ? frame.right - frame.left : r.right - r.left;
+  int height = placed_ ? frame.bottom - frame.top : r.bottom - r.top;
+  HWND created =
+      CreateWindowExW(p.exStyle, p.className, AsWide(text_), p.style, frame.left, frame.top, width,
+                      height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!created)
     throw tavu::Exception(u"ウィンドウを作成できません");
-  // The layout is designed at 96 dpi; bring it to this monitor's.
+  // The layout is designed at 96 dpi; bring it to this monitor's, once.
   dpi_ = static_cast<int>(GetDpiForWindow(handle_));
   if (dpi_ <= 0)
     dpi_ = 96;
-  if (dpi_ != 96) {
+  if (dpi_ != layoutDpi_) {
     for (auto* c : Controls())
-      c->ScaleBy(dpi_, 96);
-    RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
-    AdjustWindowRectExForDpi(&sr, p.style, FALSE, p.exStyle, static_cast<UINT>(dpi_));
-    SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      c->ScaleBy(dpi_, layoutDpi_);
+    layoutDpi_ = dpi_;
+    if (!placed_) {
+      RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
+      AdjustWindowRectExForDpi(&sr, p.style, FALSE, p.exStyle, static_cast<UINT>(dpi_));
+      SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   GetWindowRect(handle_, &bounds_);
+  placed_ = true;
   RebuildFont();
   // Not owned by the form: Wine moves a window's owned popups to the top
   // band instead of the window itself, so the form could never become
@@ -103,7 +114,48 @@ void TForm::CreateHandle() {
   AlignControls();
 }
 
+void TForm::ApplyBounds() {
+  if (handle_)
+    SetWindowPos(handle_, nullptr, bounds_.left, bounds_.top, Width(), Height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  else
+    placed_ = true;
+  AlignControls();
+}
+
+void TForm::SetClientHeight(int height) {
+  HWND h = Handle();
+  RECT r{0, 0, 0, height};
+  AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)),
+                           static_cast<UINT>(dpi_));
+  SetWindowPos(h, nullptr, 0, 0, Width(), r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT TForm::RestoredBounds() {
+  HWND h = Handle();
+  if (!IsIconic(h) && !IsZoomed(h))
+    return bounds_;
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  GetWindowPlacement(h, &wp);
+  RECT r = wp.rcNormalPosition;
+  // The normal position of a window without the tool-window style is in
+  // work-area coordinates; bring it to the screen's.
+  if (!(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi))
+      OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
+  }
+  return r;
+}
+
 void TForm::CreateForm() {
+  for (auto* c : Components())
+    c->Loaded();
+  Loaded();
   Handle();
   if (!OnCreate)
     return;
@@ -243,20 +295,15 @@ LRESULT CALLBACK TForm::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (!self)
     return DefWindowProcW(hwnd, msg, wp, lp);
+  LRESULT r = self->Dispatch(msg, wp, lp);
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->handle_ = nullptr;
     if (self->tooltip_)
       DestroyWindow(self->tooltip_);
     self->tooltip_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wp, lp);
   }
-  try {
-    return self->WindowProc(msg, wp, lp);
-  } catch (...) {
-    Application().HandleException();
-    return 0;
-  }
+  return r;
 }
 
 LRESULT TForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
@@ -277,11 +324,37 @@ LRESULT TForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     break;
+  case WM_WINDOWPOSCHANGED: {
+    // The bounds follow the real window, however it was moved or sized.
+    RECT now;
+    if (GetWindowRect(handle_, &now))
+      bounds_ = now;
+    break;
+  }
+  case WM_SIZE:
+    if (OnResize)
+      OnResize();
+    break;
+  case WM_SHOWWINDOW:
+    if (wp && OnShow)
+      OnShow();
+    break;
+  case WM_GETMINMAXINFO: {
+    auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+    if (MinWidth > 0)
+      mm->ptMinTrackSize.x = MulDiv(MinWidth, dpi_, 96);
+    if (MinHeight > 0)
+      mm->ptMinTrackSize.y = MulDiv(MinHeight, dpi_, 96);
+    return 0;
+  }
+  case WM_EXITSIZEMOVE:
+    WMExitSizeMove();
+    return 0;
   case WM_DPICHANGED: {
     int dpi = LOWORD(wp);
     for (auto* c : Controls())
-      c->ScaleBy(dpi, dpi_);
-    dpi_ = dpi;
+      c->ScaleBy(dpi, layoutDpi_);
+    dpi_ = layoutDpi_ = dpi;
     RebuildFont();
     auto* suggested = reinterpret_cast<RECT*>(lp);
     SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
@@ -295,11 +368,47 @@ LRESULT TForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(handle_, msg, wp, lp);
 }
 
+// ---- TModalScope
+
+namespace {
+BOOL CALLBACK CollectForms(HWND wnd, LPARAM lp) {
+  if (TForm::FormFromHandle(wnd) && IsWindowEnabled(wnd))
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(wnd);
+  return TRUE;
+}
+} // namespace
+
+TModalScope::TModalScope() : focus_(GetFocus()) {
+  HWND active = GetActiveWindow();
+  auto* main = Application().MainForm;
+  owner_ =
+      active ? active
+             : (main && main->HandleAllocated() && IsWindowVisible(main->Handle()) ? main->Handle()
+                                                                                   : nullptr);
+  EnumThreadWindows(GetCurrentThreadId(), CollectForms, reinterpret_cast<LPARAM>(&disabled_));
+  for (HWND w : disabled_)
+    EnableWindow(w, FALSE);
+}
+
+TModalScope::~TModalScope() {
+  for (auto it = disabled_.rbegin(); it != disabled_.rend(); ++it)
+    if (IsWindow(*it))
+      EnableWindow(*it, TRUE);
+  if (owner_ && IsWindow(owner_) && IsWindowVisible(owner_))
+    SetActiveWindow(owner_);
+  if (focus_ && IsWindow(focus_) && IsWindowEnabled(focus_))
+    ::SetFocus(focus_);
+}
+
 // ---- TApplication
 
 TApplication& Application() {
   static TApplication app;
   return app;
+}
+
+void TApplication::Initialize() {
+  Handle();
 }
 
 HWND TApplication::Handle() {
@@ -312,19 +421,29 @@ HWND TApplication::Handle() {
   wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconId));
   wc.lpszClassName = kAppClass;
   RegisterClassExW(&wc);
-  // Hidden and created before any form, so it lies below all of them.
   handle_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppClass, AsWide(Title), WS_POPUP, 0, 0, 0, 0,
                             nullptr, nullptr, wc.hInstance, nullptr);
   return handle_;
 }
 
+bool TApplication::RunShortCutHooks(const MSG& msg) {
+  // A form of its own first (it may consume the key itself); then the main
+  // form's hook, which owns the shortcuts, but only while it takes input.
+  auto* form = TForm::FormFromHandle(GetAncestor(msg.hwnd, GA_ROOT));
+  if (!form)
+    return false;
+  if (form != MainForm && form->IsShortCut(msg))
+    return true;
+  return MainForm && MainForm->HandleAllocated() && IsWindowEnabled(MainForm->Handle()) &&
+         MainForm->IsShortCut(msg);
+}
+
 void TApplication::Dispatch(MSG& msg) {
   bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
-  if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && MainForm &&
-      MainForm->HandleAllocated()) {
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
     bool consumed = false;
     try {
-      consumed = MainForm->IsShortCut(msg);
+      consumed = RunShortCutHooks(msg);
     } catch (...) {
       HandleException();
       consumed = true;
@@ -396,8 +515,21 @@ void TApplication::ShowError(const std::u16string& message) {
     OnException(text);
     return;
   }
-  HWND owner = MainForm && MainForm->HandleAllocated() ? MainForm->Handle() : nullptr;
-  MessageBoxW(owner, AsWide(text), AsWide(Title), MB_OK | MB_ICONERROR);
+  ShowMessageBox(text, Title, MB_OK | MB_ICONERROR);
+}
+
+int TApplication::ShowMessageBox(const std::u16string& text, const std::u16string& caption,
+                                 UINT flags) {
+  TModalScope modal;
+  return MessageBoxW(modal.Owner(), AsWide(text), AsWide(caption), flags);
+}
+
+int TApplication::TrackMenu(HMENU menu, int x, int y, HWND owner) {
+  if (MenuTracker)
+    return MenuTracker(menu, x, y, owner);
+  return static_cast<int>(
+      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0,
+                     owner, nullptr));
 }
 
 } // namespace tk

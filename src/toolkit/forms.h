@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "toolkit/controls.h"
 #include "common/handle.h"
@@ -23,6 +24,8 @@ public:
 
   std::function<void()> OnCreate;
   std::function<bool()> OnCloseQuery; // false keeps the window open
+  std::function<void()> OnShow;
+  std::function<void()> OnResize;
 
   TButton* DefaultButton = nullptr; // Enter
   TButton* CancelButton = nullptr;  // Esc
@@ -32,17 +35,29 @@ public:
   bool ToolWindow = false;
   bool MaximizeBox = false;
   bool ShowInTaskbar = true;
+  // Off: no system menu and so no border icons, close box included.
+  bool SystemMenu = true;
 
   // The designed client size at 96 dpi.
   int ClientWidth = 0;
   int ClientHeight = 0;
+  // The smallest outer size the user can drag the frame to, at 96 dpi.
+  int MinWidth = 0;
+  int MinHeight = 0;
+
+  // Sets the client area's height in pixels, keeping the width.
+  void SetClientHeight(int height);
+  // The outer frame as it is when the window is not minimised or maximised,
+  // in screen pixels.
+  RECT RestoredBounds();
 
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
   HFONT FontHandle() const { return fontHandle_.Get(); }
   int Dpi() const { return dpi_; }
 
-  // Creates the window and its controls, lays them out for the monitor's
+  // Runs Loaded on the form's components (the layout is built by then),
+  // creates the window and its controls, lays them out for the monitor's
   // DPI, then runs OnCreate; an exception there skips the rest of OnCreate
   // but the window stays.
   void CreateForm();
@@ -73,6 +88,9 @@ public:
 protected:
   void CreateParams(Params& p) override;
   void CreateHandle() override;
+  void ApplyBounds() override;
+  // The user has finished moving or sizing the window.
+  virtual void WMExitSizeMove() {}
 
 private:
   static LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
@@ -83,7 +101,28 @@ private:
   TFont font_;
   ScopedFont fontHandle_;
   int dpi_ = 96;
+  int layoutDpi_ = 96;  // the DPI the controls' bounds are scaled to
+  bool placed_ = false; // bounds_ hold a real frame (made anew: keep it)
   HWND tooltip_ = nullptr;
+};
+
+// While it lives, every enabled top-level form of the program is disabled,
+// as around a modal dialog; they are enabled again, and the active window
+// activated, when it goes.
+class TModalScope {
+public:
+  TModalScope();
+  ~TModalScope();
+  TModalScope(const TModalScope&) = delete;
+  TModalScope& operator=(const TModalScope&) = delete;
+  // The program's active window when the scope began (the main form when
+  // none was active): the owner for a message box.
+  HWND Owner() const { return owner_; }
+
+private:
+  HWND owner_ = nullptr;
+  HWND focus_ = nullptr;
+  std::vector<HWND> disabled_;
 };
 
 // The application object: title, hidden application window, message loop,
@@ -92,9 +131,16 @@ class TApplication {
 public:
   std::u16string Title;
   TForm* MainForm = nullptr;
-  // Replaces the error box (for tests); receives the text the box would show.
+  // Replaces the error box; receives the text the box would show.
   std::function<void(const std::u16string&)> OnException;
+  // Shows a popup menu and returns the chosen command (0: none); empty runs
+  // TrackPopupMenu.
+  std::function<int(HMENU menu, int x, int y, HWND owner)> MenuTracker;
 
+  // Creates the hidden application window. Call it before any form: the
+  // window right below it in the Z order is the one the program was started
+  // from.
+  void Initialize();
   // The hidden application window (sent as wParam of a hand-off).
   HWND Handle();
   // Shows the main form and runs the message loop until it closes.
@@ -105,17 +151,37 @@ public:
   void Dispatch(MSG& msg);
   void Terminate();
   bool Terminated() const { return terminated_; }
-  // Lets the loop run again after Terminate (a test runs many main forms).
-  void Reset() { terminated_ = false; }
   // Shows the pending exception (call inside a catch block) in the error box.
   void HandleException();
   void ShowError(const std::u16string& message);
+  // A modal message box owned by the program's active window, every form
+  // disabled while it is open.
+  int ShowMessageBox(const std::u16string& text, const std::u16string& caption, UINT flags);
+  // Shows a popup menu through MenuTracker.
+  int TrackMenu(HMENU menu, int x, int y, HWND owner);
 
 private:
+  friend class ApplicationTestAccess;
+  bool RunShortCutHooks(const MSG& msg);
   HWND handle_ = nullptr;
   bool terminated_ = false;
 };
 
 TApplication& Application();
+
+// Runs f for a callback that comes from outside a window procedure (a
+// browse callback, a hook): an exception goes to the error box instead of
+// crossing into the system, and the fallback is returned.
+template <class R, class F> R Guarded(R fallback, F&& f) noexcept {
+  try {
+    return f();
+  } catch (...) {
+    try {
+      Application().HandleException();
+    } catch (...) {
+    }
+    return fallback;
+  }
+}
 
 } // namespace tk

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "common/handle.h"
+#include "toolkit/forms.h"
 #include "common/wide.h"
 
 namespace tk {
@@ -62,12 +63,6 @@ std::u16string WithHotkey(const std::u16string& caption, std::set<char16_t>& use
 
 } // namespace
 
-TPopupMenu::TrackFn TPopupMenu::Track = [](HMENU menu, int x, int y, HWND owner) {
-  return static_cast<int>(
-      TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0,
-                     owner, nullptr));
-};
-
 std::vector<TPopupMenu::Shown> TPopupMenu::Prepare() const {
   std::vector<TMenuItem*> visible;
   for (auto* it : Items)
@@ -117,7 +112,7 @@ void TPopupMenu::Popup(int x, int y, HWND owner) {
     UINT flags = MF_STRING | (s.item->Checked ? MF_CHECKED : 0) | (s.item->Enabled ? 0 : MF_GRAYED);
     AppendMenuW(menu.Get(), flags, i + 1, AsWide(s.caption));
   }
-  int chosen = Track(menu.Get(), x, y, owner);
+  int chosen = Application().TrackMenu(menu.Get(), x, y, owner);
   if (chosen >= 1 && static_cast<std::size_t>(chosen) <= shown.size())
     shown[static_cast<std::size_t>(chosen) - 1].item->Click();
 }

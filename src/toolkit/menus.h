@@ -43,13 +43,9 @@ public:
   // Brings accelerators and separators up to date and lists what is shown.
   std::vector<Shown> Prepare() const;
   // Opens the menu with its top-left corner at the screen point and runs the
-  // chosen item: the opening handler first, then Prepare, then the menu.
+  // chosen item: the opening handler first, then Prepare, then the menu
+  // (through the application's menu tracker).
   void Popup(int x, int y, HWND owner);
-
-  // Shows the prepared menu and returns the chosen line (1-based) or 0. The
-  // default runs TrackPopupMenu; tests replace it to choose without a mouse.
-  using TrackFn = std::function<int(HMENU menu, int x, int y, HWND owner)>;
-  static TrackFn Track;
 };
 
 } // namespace tk

@@ -299,7 +299,10 @@ void FindControls(HWND main, MainControls* out) {
   EnumChildWindows(main, CollectChild, reinterpret_cast<LPARAM>(&children));
   std::vector<HWND> edits;
   for (HWND c : children) {
+    // The program's controls are superclasses named after their system class.
     std::wstring cls = ClassOf(c);
+    if (cls.rfind(L"TAVU.", 0) == 0)
+      cls.erase(0, 5);
     if (cls == L"Edit") {
       edits.push_back(c);
     } else if (cls == L"ListBox") {

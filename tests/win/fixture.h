@@ -37,14 +37,49 @@ inline void Pump(DWORD ms = 50) {
   PumpUntil([] { return false; }, ms);
 }
 
+} // namespace wintest
+
+namespace tk {
+// The tests' way into the application object.
+class ApplicationTestAccess {
+public:
+  // Lets the loop run again after Terminate (a test runs many main forms).
+  static void Reset() { Application().terminated_ = false; }
+};
+} // namespace tk
+
+namespace wintest {
+
 // Forgets a finished message loop: removes the WM_QUIT a closed main form
 // posted, and lets the next test's loop run.
 inline void ResetApplication() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
   }
-  tk::Application().Reset();
+  tk::ApplicationTestAccess::Reset();
 }
+
+// Puts `fn` in front of a control's window procedure while it lives; `fn`
+// passes a message on with Next.
+class Hook {
+public:
+  using Fn = std::function<void(Hook& self, tk::TMessage& m)>;
+  Hook(tk::TWinControl& control, Fn fn)
+      : control_(control), own_(control.WindowProc), fn_(std::move(fn)) {
+    control_.WindowProc = tk::TWndMethod(this);
+  }
+  ~Hook() { control_.WindowProc = own_; }
+  Hook(const Hook&) = delete;
+  Hook& operator=(const Hook&) = delete;
+
+  void operator()(tk::TMessage& m) { fn_(*this, m); }
+  void Next(tk::TMessage& m) const { own_(m); }
+
+private:
+  tk::TWinControl& control_;
+  tk::TWndMethod own_;
+  Fn fn_;
+};
 
 // Types at the end of the field, one WM_CHAR per code unit, as the keyboard would.
 inline void Type(tk::TEdit& edit, const std::u16string& text) {

@@ -60,13 +60,13 @@ public:
     return 0u;
   };
 
-  TrackSeam() : saved_(tk::TPopupMenu::Track) {
-    tk::TPopupMenu::Track = [this](HMENU menu, int x, int y, HWND owner) {
+  TrackSeam() : saved_(tk::Application().MenuTracker) {
+    tk::Application().MenuTracker = [this](HMENU menu, int x, int y, HWND owner) {
       calls.push_back({x, y, owner, ReadMenu(menu)});
       return static_cast<int>(choose(calls.back().lines));
     };
   }
-  ~TrackSeam() { tk::TPopupMenu::Track = saved_; }
+  ~TrackSeam() { tk::Application().MenuTracker = saved_; }
   TrackSeam(const TrackSeam&) = delete;
   TrackSeam& operator=(const TrackSeam&) = delete;
 
@@ -81,7 +81,7 @@ public:
   }
 
 private:
-  tk::TPopupMenu::TrackFn saved_;
+  std::function<int(HMENU, int, int, HWND)> saved_;
 };
 
 // The accelerator characters of a caption ("&&" is a literal ampersand).

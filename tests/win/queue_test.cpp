@@ -294,22 +294,20 @@ TEST(MainFormQueue, HandOffRecordsAreReadWithinTheirSize) {
 // Makes the list box refuse new lines, as a full list does, until told otherwise.
 class RefusingList {
 public:
-  explicit RefusingList(tk::TListBox& list) : list_(list), own_(list.WindowProc) {
-    list_.WindowProc = [this](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-      if (msg == LB_ADDSTRING && refuse)
-        return LB_ERRSPACE;
-      return own_(msg, wp, lp);
-    };
-  }
-  ~RefusingList() { list_.WindowProc = own_; }
+  explicit RefusingList(tk::TListBox& list)
+      : hook_(list, [this](wintest::Hook& h, tk::TMessage& m) {
+          if (m.Msg == LB_ADDSTRING && refuse)
+            m.Result = LB_ERRSPACE;
+          else
+            h.Next(m);
+        }) {}
   RefusingList(const RefusingList&) = delete;
   RefusingList& operator=(const RefusingList&) = delete;
 
   bool refuse = true;
 
 private:
-  tk::TListBox& list_;
-  tk::TWinControl::WndProcFn own_;
+  wintest::Hook hook_;
 };
 
 TEST(MainFormQueue, AListThatCannotTakeALineRaises) {

@@ -208,12 +208,12 @@ TEST(WindowProcHook, SeesMessagesFirstAndCanSwallowThem) {
   TestForm f;
   f.Open();
   std::vector<UINT> seen;
-  f.Edit.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    seen.push_back(msg);
-    if (msg == WM_CHAR && wp == 'x')
-      return 0;
-    return f.Edit.DefaultHandler(msg, wp, lp);
-  };
+  auto editHook = std::make_unique<wintest::Hook>(f.Edit, [&](wintest::Hook& h, tk::TMessage& m) {
+    seen.push_back(m.Msg);
+    if (m.Msg == WM_CHAR && m.WParam == 'x')
+      return;
+    h.Next(m);
+  });
   HWND h = f.Edit.Handle();
   SendMessageW(h, WM_CHAR, 'x', 1);
   EXPECT_EQ(WindowText(h), u"");
@@ -224,22 +224,20 @@ TEST(WindowProcHook, SeesMessagesFirstAndCanSwallowThem) {
   // The hook in front of a container sees the notifications before they are
   // handed to the child: swallowing the command swallows the click.
   int reached = 0;
-  f.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg == WM_COMMAND && reinterpret_cast<HWND>(lp) == f.Other.Handle()) {
+  auto formHook = std::make_unique<wintest::Hook>(f, [&](wintest::Hook& h, tk::TMessage& m) {
+    if (m.Msg == WM_COMMAND && reinterpret_cast<HWND>(m.LParam) == f.Other.Handle()) {
       ++reached;
-      return 0;
+      return;
     }
-    return f.DefaultHandler(msg, wp, lp);
-  };
+    h.Next(m);
+  });
   SendMessageW(f.Other.Handle(), BM_CLICK, 0, 0);
   EXPECT_EQ(reached, 1);
   EXPECT_EQ(f.otherClicks, 0);
 
   // With the default back in place the control behaves as before.
-  f.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) { return f.DefaultHandler(msg, wp, lp); };
-  f.Edit.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) {
-    return f.Edit.DefaultHandler(msg, wp, lp);
-  };
+  formHook.reset();
+  editHook.reset();
   SendMessageW(f.Other.Handle(), BM_CLICK, 0, 0);
   EXPECT_EQ(f.otherClicks, 1);
   SendMessageW(h, WM_CHAR, 'x', 1);
@@ -478,11 +476,11 @@ TEST(ErrorBox, AnErrorFromAKeyOrAHookIsCaughtToo) {
   f.Ok.OnClick = [] { throw tavu::Exception(u"Enter"); };
   f.Edit.SetFocus();
   PressKey(VK_RETURN);
-  f.Edit.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) -> LRESULT {
-    if (msg == WM_CHAR)
+  wintest::Hook hook(f.Edit, [](wintest::Hook& h, tk::TMessage& m) {
+    if (m.Msg == WM_CHAR)
       throw tavu::Exception(u"Hook");
-    return f.Edit.DefaultHandler(msg, wp, lp);
-  };
+    h.Next(m);
+  });
   SendMessageW(f.Edit.Handle(), WM_CHAR, 'a', 1);
   EXPECT_EQ(errors.texts, (std::vector<std::u16string>{u"Enter.", u"Hook."}));
   EXPECT_TRUE(IsWindow(f.Handle()));
@@ -505,11 +503,11 @@ TEST(ErrorBox, AnErrorInTheShortcutTestConsumesTheKey) {
   tk::Application().MainForm = &f;
   f.Open();
   std::vector<WPARAM> keys;
-  f.Edit.WindowProc = [&](UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_KEYDOWN)
-      keys.push_back(wp);
-    return f.Edit.DefaultHandler(msg, wp, lp);
-  };
+  wintest::Hook hook(f.Edit, [&](wintest::Hook& h, tk::TMessage& m) {
+    if (m.Msg == WM_KEYDOWN)
+      keys.push_back(m.WParam);
+    h.Next(m);
+  });
   f.Edit.SetFocus();
   PressKey(VK_F2);
   PressKey(VK_F3);

@@ -1,0 +1,73 @@
+#include "core/commit.h"
+
+#include "core/paths.h"
+
+namespace tavu {
+
+namespace {
+
+// The path with every trailing backslash replaced by exactly one, so that a
+// prefix test can only match at a component boundary.
+std::u16string WithOneSeparator(const std::u16string& path) {
+  const auto end = path.find_last_not_of(u'\\');
+  return path.substr(0, end == std::u16string::npos ? 0 : end + 1) + u'\\';
+}
+
+} // namespace
+
+// The path an item gets: for a file the name and extension joined by a period
+// (kept even when the extension is empty); for anything else the name alone.
+std::u16string NewPathFor(bool isFile, const std::u16string& oldPath, const std::u16string& name,
+                          const std::u16string& ext) {
+  auto path = FolderPart(oldPath) + name;
+  if (isFile)
+    path += u"." + ext;
+  return path;
+}
+
+// The rename line: old path, "->", new path.
+std::u16string RenameLine(const std::u16string& oldPath, const std::u16string& newPath) {
+  return oldPath + u"->" + newPath;
+}
+
+// Where a move or copy into folder puts the renamed item; a root such as "E:\" gives one backslash.
+std::u16string DestinationFor(const std::u16string& folder, const std::u16string& renamed) {
+  return ExcludeTrailingSeparator(folder) + u"\\" + FileNamePart(renamed);
+}
+
+// The move or copy line: renamed, " -> ", destination, the mode's word and the outcome's ending.
+std::u16string TransferLine(const std::u16string& renamed, const std::u16string& destination,
+                            TransferMode mode, TransferOutcome outcome) {
+  auto line =
+      renamed + u" -> " + destination + (mode == TransferMode::Move ? u" 移動" : u" コピー");
+  if (outcome == TransferOutcome::Stopped)
+    line += u"中止";
+  else if (outcome == TransferOutcome::Failed)
+    line += u"失敗";
+  return line;
+}
+
+// The log's time stamp from the formatted date and time: the date alone at exactly midnight.
+std::u16string LogStamp(const std::u16string& date, const std::u16string& time, bool midnight) {
+  return midnight ? date : date + u" " + time;
+}
+
+// A log line: the stamp, one blank, the text.
+std::u16string LogLine(const std::u16string& stamp, const std::u16string& text) {
+  return stamp + u" " + text;
+}
+
+// How path lies to container, comparing whole components after folding both;
+// trailing backslashes do not count. Empty paths are apart from everything.
+Nesting FolderNesting(const std::u16string& path, const std::u16string& container,
+                      const PathFold& fold) {
+  if (path.empty() || container.empty())
+    return Nesting::Apart;
+  const auto p = fold(WithOneSeparator(path));
+  const auto c = fold(WithOneSeparator(container));
+  if (p == c)
+    return Nesting::Same;
+  return p.starts_with(c) ? Nesting::Inside : Nesting::Apart;
+}
+
+} // namespace tavu

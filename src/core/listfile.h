@@ -1,0 +1,44 @@
+#pragma once
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavu {
+
+// Text files of the program (log, word list, settings): bytes in, lines out and back.
+
+enum class TextEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+// The system's ANSI code page, injected so the core stays portable.
+class CodePage {
+public:
+  virtual ~CodePage() = default;
+  // The bytes read in the code page.
+  virtual std::u16string Decode(std::string_view bytes) const = 0;
+  // The text in the code page; what it cannot hold becomes its default character.
+  virtual std::string Encode(const std::u16string& text) const = 0;
+};
+
+// The encoding a leading byte-order mark names (UTF-8, then UTF-16 LE, then BE); Ansi without one.
+TextEncoding DetectEncoding(std::string_view bytes);
+// The text of a whole file's bytes in the encoding; a leading mark of that encoding is skipped.
+std::u16string DecodeText(std::string_view bytes, TextEncoding encoding, const CodePage& ansi);
+// The file's bytes for the text: ANSI without a mark, UTF-8 and UTF-16 with theirs.
+std::string EncodeText(const std::u16string& text, TextEncoding encoding, const CodePage& ansi);
+
+// The lines of a text: CR LF, a lone CR and a lone LF each end one; a break at the end adds none.
+std::vector<std::u16string> SplitLines(std::u16string_view text);
+// Every line followed by CR LF, the last one included.
+std::u16string JoinLinesCrLf(const std::vector<std::u16string>& lines);
+
+// Puts the line at the top of the log's lines and keeps at most limit of them.
+void InsertLogLine(std::vector<std::u16string>& lines, std::u16string line,
+                   std::size_t limit = 100);
+
+// The error text of a list file that exists but cannot be opened for reading.
+std::u16string CannotOpenText(const std::u16string& path, const std::u16string& systemMessage);
+// The error text of a list file that cannot be created for writing.
+std::u16string CannotCreateText(const std::u16string& path, const std::u16string& systemMessage);
+
+} // namespace tavu

@@ -1,0 +1,60 @@
+#include "core/commit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tavu {
+namespace {
+
+TEST(Commit, NewPathAndRenameLine) {
+  EXPECT_EQ(NewPathFor(true, u"C:\\d\\a.txt", u"b", u"txt"), u"C:\\d\\b.txt");
+  EXPECT_EQ(NewPathFor(true, u"C:\\d\\a.txt", u"b", u""), u"C:\\d\\b.");
+  EXPECT_EQ(NewPathFor(false, u"C:\\d\\x.y", u"z", u"y"), u"C:\\d\\z");
+  EXPECT_EQ(RenameLine(u"C:\\d\\a.txt", u"C:\\d\\b.txt"), u"C:\\d\\a.txt->C:\\d\\b.txt");
+}
+
+TEST(Commit, DestinationAndTransferLine) {
+  EXPECT_EQ(DestinationFor(u"E:\\", u"C:\\d\\b.txt"), u"E:\\b.txt");
+  EXPECT_EQ(DestinationFor(u"E:\\t", u"C:\\d\\b.txt"), u"E:\\t\\b.txt");
+  const auto line = [](TransferMode mode, TransferOutcome outcome) {
+    return TransferLine(u"C:\\d\\b.txt", u"E:\\t\\b.txt", mode, outcome);
+  };
+  EXPECT_EQ(line(TransferMode::Copy, TransferOutcome::Stopped),
+            u"C:\\d\\b.txt -> E:\\t\\b.txt コピー中止");
+  EXPECT_EQ(line(TransferMode::Move, TransferOutcome::Failed),
+            u"C:\\d\\b.txt -> E:\\t\\b.txt 移動失敗");
+  EXPECT_EQ(line(TransferMode::Copy, TransferOutcome::Done),
+            u"C:\\d\\b.txt -> E:\\t\\b.txt コピー");
+}
+
+TEST(Commit, TimeStampDropsTheTimeOnlyAtMidnight) {
+  EXPECT_EQ(LogStamp(u"2024/01/02", u"0:00:00", true), u"2024/01/02");
+  EXPECT_EQ(LogStamp(u"2024/01/02", u"0:00:01", false), u"2024/01/02 0:00:01");
+  EXPECT_EQ(LogLine(u"2024/01/02", u"a->b"), u"2024/01/02 a->b");
+}
+
+TEST(Commit, FolderNestingByWholeComponentsIgnoringCase) {
+  const PathFold upper = [](std::u16string s) {
+    for (auto& c : s)
+      if (c >= u'a' && c <= u'z')
+        c -= u'a' - u'A';
+    return s;
+  };
+  const struct {
+    std::u16string path, container;
+    Nesting nesting;
+  } rows[] = {
+      {u"C:\\a\\b", u"C:\\a", Nesting::Inside}, {u"C:\\A\\b\\", u"c:\\a\\", Nesting::Inside},
+      {u"C:\\ab", u"C:\\a", Nesting::Apart},    {u"C:\\a", u"C:\\a\\b", Nesting::Apart},
+      {u"c:\\A\\", u"C:\\a", Nesting::Same},    {u"E:\\t", u"E:\\", Nesting::Inside},
+      {u"D:\\a\\b", u"C:\\a", Nesting::Apart},  {u"C:\\a", u"", Nesting::Apart},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::PrintToString(r.path + u" in " + r.container));
+    EXPECT_EQ(FolderNesting(r.path, r.container, upper), r.nesting);
+  }
+}
+
+} // namespace
+} // namespace tavu

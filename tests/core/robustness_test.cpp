@@ -1,5 +1,6 @@
 // Hostile and oversized input through every pure function; the sanitizers do
 // most of the checking, the invariants below catch silent misbehaviour.
+#include "core/caret.h"
 #include "core/cmdline.h"
 #include "core/error.h"
 #include "core/handoff.h"
@@ -89,6 +90,22 @@ TEST(Robustness, HostileInputKeepsInvariants) {
       ASSERT_EQ(parsed, std::nullopt);
     } else {
       ASSERT_EQ(parsed, text);
+    }
+
+    for (const std::size_t caret : {std::size_t{0}, std::size_t{1}, s.size() / 2, s.size() + 1}) {
+      const std::size_t i = NormalizeCaret(s, caret);
+      ASSERT_LE(i, s.size());
+      const auto menu = EditMenuFor(EditFieldView{s, caret, s});
+      ASSERT_EQ(ApplyCaretCommand(CaretCommand::CutBefore, s, caret).applies, menu.cutBefore);
+      ASSERT_EQ(ApplyCaretCommand(CaretCommand::CutAfter, s, caret).applies, menu.cutAfter);
+      const auto before = ApplyCaretCommand(CaretCommand::CopyBefore, s, caret);
+      const auto after = ApplyCaretCommand(CaretCommand::CopyAfter, s, caret);
+      const auto xch = ApplyCaretCommand(CaretCommand::Xch, s, caret);
+      ASSERT_EQ(xch.applies, menu.xch);
+      ASSERT_TRUE(!before.applies || before.clip + before.text == s);
+      ASSERT_TRUE(!after.applies || after.text + after.clip == s);
+      ASSERT_TRUE(!xch.applies || xch.text == s.substr(i) + s.substr(0, i));
+      ASSERT_EQ(InsertedAtCaret(s, caret, u"x"), s.substr(0, i) + u"x" + s.substr(i));
     }
   }
 }

@@ -45,6 +45,12 @@ class ApplicationTestAccess {
 public:
   // Lets the loop run again after Terminate (a test runs many main forms).
   static void Reset() { Application().terminated_ = false; }
+  // Starts over from a program that has no application window yet.
+  static void ForgetWindow() {
+    if (Application().handle_)
+      DestroyWindow(Application().handle_);
+    Application().handle_ = nullptr;
+  }
 };
 } // namespace tk
 
@@ -68,7 +74,12 @@ public:
       : control_(control), own_(control.WindowProc), fn_(std::move(fn)) {
     control_.WindowProc = tk::TWndMethod(this);
   }
-  ~Hook() { control_.WindowProc = own_; }
+  ~Hook() { Unhook(); }
+  // Puts the procedure that was there before back in place.
+  void Unhook() {
+    if (control_.WindowProc == tk::TWndMethod(this))
+      control_.WindowProc = own_;
+  }
   Hook(const Hook&) = delete;
   Hook& operator=(const Hook&) = delete;
 

@@ -89,11 +89,9 @@ bool IsDriveReady(const std::u16string& path) {
   if (q.kind != tavu::DriveQuery::AskRoot)
     return q.kind == tavu::DriveQuery::Ready;
   // A drive without a medium would otherwise ask the user to insert one.
-  UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+  ErrorModeScope silent(SEM_FAILCRITICALERRORS);
   ULARGE_INTEGER available, total;
-  BOOL ok = GetDiskFreeSpaceExW(AsWide(q.root), &available, &total, nullptr);
-  SetErrorMode(previous);
-  return ok != FALSE;
+  return GetDiskFreeSpaceExW(AsWide(q.root), &available, &total, nullptr) != FALSE;
 }
 
 bool FileExistsOnDisk(const std::u16string& path) {
@@ -179,6 +177,19 @@ bool IsTaskbarAlwaysOnTop() {
   APPBARDATA abd{};
   abd.cbSize = sizeof abd;
   return (SHAppBarMessage(ABM_GETSTATE, &abd) & ABS_ALWAYSONTOP) != 0;
+}
+
+ErrorModeScope::Setter ErrorModeScope::SetMode = &::SetErrorMode;
+
+std::optional<FileIdentity> IdentityOf(const std::u16string& path) {
+  ScopedFileHandle h(CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!h || !GetFileInformationByHandle(h.Get(), &info))
+    return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 } // namespace Pelvane

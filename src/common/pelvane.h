@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,29 @@ bool SetTopMost(HWND wnd, bool topMost);
 // The next window below `wnd` in the Z order with the WS_VISIBLE style, or 0.
 HWND NextVisibleWindow(HWND wnd);
 bool IsTaskbarAlwaysOnTop();
+
+// What identifies a file or folder on its volume, whatever path names it.
+struct FileIdentity {
+  DWORD volume;
+  std::uint64_t index;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::u16string& path);
+
+// Sets the process error mode while it lives and puts the previous one back.
+// The setter is replaceable so that a test can watch the switch.
+class ErrorModeScope {
+public:
+  using Setter = UINT(WINAPI*)(UINT mode);
+  static Setter SetMode;
+  explicit ErrorModeScope(UINT mode) : previous_(SetMode(mode)) {}
+  ~ErrorModeScope() { SetMode(previous_); }
+  ErrorModeScope(const ErrorModeScope&) = delete;
+  ErrorModeScope& operator=(const ErrorModeScope&) = delete;
+
+private:
+  UINT previous_;
+};
+
 
 } // namespace Pelvane

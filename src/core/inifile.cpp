@@ -242,7 +242,8 @@ IniFile::IniFile(std::string_view bytes, const IniCodePage& codePage, IniNameKey
 void IniFile::Parse(const std::u16string& text) {
   // Index of the section taking key lines; none before the first section and
   // inside a repeated one.
-  std::optional<std::size_t> current;
+  constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t current = kNone; // the section lines belong to; none before the first
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find_first_of(u"\r\n", start);
@@ -262,14 +263,14 @@ void IniFile::Parse(const std::u16string& text) {
         sections_.push_back(Section{std::move(name), {}});
         current = at->second;
       } else {
-        current.reset();
+        current = kNone;
       }
       continue;
     }
-    if (!current)
+    if (current == kNone)
       continue;
     const std::size_t equals = line.find(u'=');
-    auto& entries = sections_[*current].entries;
+    auto& entries = sections_[current].entries;
     if (equals == std::u16string::npos)
       entries.push_back(MakeEntry(line, std::nullopt));
     else

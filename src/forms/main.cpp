@@ -1,5 +1,10 @@
 #include "forms/main.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "common/fileops.h"
+#include "common/listfile.h"
 #include "common/pelvane.h"
 #include "core/handoff.h"
 #include "core/names.h"
@@ -10,6 +15,8 @@ using tk::TAlign;
 namespace {
 
 const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
+const char16_t kRenameFailed[] =
+    u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。";
 
 tavu::ItemKind KindOf(const std::u16string& path) {
   if (Pelvane::IsExistingFile(path))
@@ -76,6 +83,7 @@ TMainForm::TMainForm()
   BtnNameClear.OnClick = [this] { BtnNameClearClick(); };
   BtnEdit.OnClick = [this] { BtnEditClick(); };
   BtnCancel.OnClick = [this] { BtnCancelClick(); };
+  BtnOK.OnClick = [this] { BtnOKClick(); };
   EditPath.OnChange = [this] { EditPathChange(); };
   EditName.OnChange = [this] { EditNameChange(); };
   EditName.OnEnter = [this] { EditNameEnter(); };
@@ -347,6 +355,220 @@ void TMainForm::BtnCancelClick() {
     ShowHead();
   else
     Close();
+}
+
+// ---- the commit
+
+void TMainForm::BtnOKClick() {
+  switch (ComboBox.ItemIndex()) {
+  case 0:
+    RenameCurrent();
+    break;
+  case 1:
+    RenameAndMove();
+    break;
+  case 2:
+    RenameAndCopy();
+    break;
+  default:
+    break;
+  }
+}
+
+std::u16string TMainForm::RenameCurrent() {
+  const std::u16string oldPath = EditPath.Text();
+  const std::u16string newPath = tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath,
+                                                  EditName.Text(), EditExt.Text());
+  std::u16string result;
+  if (RenameItem(oldPath, newPath)) {
+    result = newPath;
+    // The item has its new name whatever happens to the log: a log error is
+    // shown, and the commit still finishes, so the queue never keeps a path
+    // that is gone.
+    try {
+      WriteLog(tavu::RenameLine(oldPath, newPath));
+    } catch (...) {
+      tk::Application().HandleException();
+    }
+    RemoveCurrentItem();
+    PostRefresh();
+  } else {
+    tk::Application().ShowMessageBox(kRenameFailed, u"TAVU", MB_OK | MB_ICONERROR);
+  }
+  ShowQueueHead();
+  return result;
+}
+
+namespace {
+// Renames through a fresh name in the same folder and then to the new one,
+// for a change of letter case that a plain rename keeps as it was; the
+// first step is undone when the second fails.
+bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string& newPath) {
+  std::u16string temp;
+  for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
+    std::u16string candidate = Pelvane::FolderPart(oldPath) + u"~tavu" +
+                               ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
+    if (GetFileAttributesW(AsWide(candidate)) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+      temp = candidate;
+  }
+  if (temp.empty() || !MoveFileExW(AsWide(oldPath), AsWide(temp), 0))
+    return false;
+  if (MoveFileExW(AsWide(temp), AsWide(newPath), 0))
+    return true;
+  MoveFileExW(AsWide(temp), AsWide(oldPath), 0);
+  return false;
+}
+} // namespace
+
+bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& newPath) {
+  // OK on an unchanged name commits the item as it is (to move or copy it).
+  if (newPath == oldPath)
+    return true;
+  auto item = Pelvane::IdentityOf(oldPath);
+  auto taken = Pelvane::IdentityOf(newPath);
+  bool sameItem = item && taken && *item == *taken;
+  // The new name belongs to another item: the shell would give ours some
+  // other name, and the log and a following move would name the wrong item.
+  if (taken && !sameItem)
+    return false;
+  if (ShellRename(Handle(), oldPath, newPath))
+    return true;
+  return sameItem && RenameThroughTemporary(oldPath, newPath);
+}
+
+void TMainForm::PostRefresh() {
+  // Only a program started from the file manager (with a path) asks it to refresh.
+  if (!MExp || Arguments.empty() || Arguments.front().empty())
+    return;
+  PostMessageW(MExp, WM_KEYDOWN, VK_F5, 0);
+  PostMessageW(MExp, WM_KEYUP, VK_F5, 0);
+}
+
+void TMainForm::RenameAndMove() {
+  RenameAndTransfer(tavu::TransferMode::Move);
+}
+
+void TMainForm::RenameAndCopy() {
+  RenameAndTransfer(tavu::TransferMode::Copy);
+}
+
+void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
+  const bool move = mode == tavu::TransferMode::Move;
+  std::u16string folder = MCopyMoveDir;
+  if (!PickFolder(move ? u"移動先フォルダの選択" : u"コピー先フォルダの選択", folder))
+    return;
+  const std::u16string renamed = RenameCurrent();
+  if (renamed.empty())
+    return;
+  const std::u16string destination = tavu::DestinationFor(folder, renamed);
+  const bool taken = Pelvane::IsExistingFile(renamed) ? Pelvane::IsExistingFile(destination)
+                                                      : Pelvane::IsExistingFolder(destination);
+  auto outcome = tavu::TransferOutcome::Done;
+  if (taken) {
+    outcome = tavu::TransferOutcome::Stopped;
+    MessageBeep(0);
+  } else {
+    try {
+      if (Pelvane::IsExistingFile(renamed))
+        (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination);
+      else
+        (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination);
+    } catch (...) {
+      outcome = tavu::TransferOutcome::Failed;
+      MessageBeep(0);
+    }
+  }
+  MCopyMoveDir = folder;
+  WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
+}
+
+namespace {
+struct BrowseState {
+  HWND main;
+  const std::u16string* folder;
+};
+
+int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
+  if (msg != BFFM_INITIALIZED)
+    return 0;
+  return tk::Guarded(0, [&] {
+    const auto* state = reinterpret_cast<const BrowseState*>(data);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    RECT r{};
+    if (GetMonitorInfoW(MonitorFromWindow(state->main, MONITOR_DEFAULTTONEAREST), &mi) &&
+        GetWindowRect(dialog, &r)) {
+      const RECT& m = mi.rcMonitor;
+      int x = m.left + ((m.right - m.left) - (r.right - r.left)) / 2;
+      int y = m.top + ((m.bottom - m.top) - (r.bottom - r.top)) / 2;
+      SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    if (!state->folder->empty())
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
+                   reinterpret_cast<LPARAM>(AsWide(*state->folder)));
+    return 0;
+  });
+}
+} // namespace
+
+bool TMainForm::PickFolder(const std::u16string& caption, std::u16string& folder) {
+  if (!Pelvane::FolderExistsOnDisk(folder))
+    folder.clear();
+  BrowseState state{Handle(), &folder};
+  BROWSEINFOW bi{};
+  bi.hwndOwner = tk::Application().Handle();
+  bi.lpszTitle = AsWide(caption);
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+  bi.lpfn = BrowseCallback;
+  bi.lParam = reinterpret_cast<LPARAM>(&state);
+  // The new dialog style needs OLE on this thread.
+  HRESULT ole = OleInitialize(nullptr);
+  PIDLIST_ABSOLUTE chosen;
+  {
+    tk::TModalScope modal;
+    Pelvane::ErrorModeScope silent(SEM_FAILCRITICALERRORS);
+    chosen = SHBrowseForFolderW(&bi);
+  }
+  bool ok = false;
+  if (chosen) {
+    wchar_t path[MAX_PATH + 1] = {};
+    if (SHGetPathFromIDListW(chosen, path)) {
+      folder = ToU16(path);
+      ok = true;
+    }
+    CoTaskMemFree(chosen);
+  }
+  if (SUCCEEDED(ole))
+    OleUninitialize();
+  return ok;
+}
+
+// ---- the operation log
+
+void TMainForm::WriteLog(const std::u16string& text) {
+  if (!PPLog.Checked)
+    return;
+  const std::u16string path = Pelvane::DataFolder + u"TAVU.log";
+  std::vector<std::u16string> lines;
+  Pelvane::LoadList(lines, path, tavu::TextEncoding::Ansi);
+  tavu::InsertLogLine(lines, tavu::LogLine(Pelvane::LogTimeStamp(), text));
+  // A log held open elsewhere loses this entry silently.
+  Pelvane::SaveListIfFree(lines, path, tavu::TextEncoding::Ansi);
+}
+
+bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
+  // Lists of paths, each list ended by an extra NUL.
+  const std::u16string from = oldPath + std::u16string(2, u'\0');
+  const std::u16string to = newPath + std::u16string(2, u'\0');
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = owner;
+  op.wFunc = FO_RENAME;
+  op.pFrom = AsWide(from);
+  op.pTo = AsWide(to);
+  op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
+  op.fAnyOperationsAborted = TRUE;
+  return SHFileOperationW(&op) == 0;
 }
 
 void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/commit.h"
 #include "core/queue.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
@@ -62,6 +63,7 @@ public:
   void BtnOptionClick();
   void BtnEditClick();
   void BtnCancelClick();
+  void BtnOKClick();
   void BtnNameClearClick();
   void EditPathChange();
   void EditNameChange();
@@ -75,6 +77,15 @@ public:
 
   // Where BtnEditClick opens the edit menu, in screen coordinates.
   POINT EditMenuPoint();
+
+  // The commit: rename the current item, then leave, move or copy it.
+  std::u16string RenameCurrent();
+  void RenameAndMove();
+  void RenameAndCopy();
+  // Asks the user for a folder; true when one was confirmed, which is then in `folder`.
+  bool PickFolder(const std::u16string& caption, std::u16string& folder);
+  // Adds a line to the operation log when logging is on.
+  void WriteLog(const std::u16string& text);
 
   // Queue and field operations.
   void AddPath(const std::u16string& path);
@@ -107,6 +118,11 @@ private:
     tk::TListBox& list_;
   };
 
+  void RenameAndTransfer(tavu::TransferMode mode);
+  // Renames old to new, mending what the shell gets wrong; false when the
+  // item was not renamed.
+  bool RenameItem(const std::u16string& oldPath, const std::u16string& newPath);
+  void PostRefresh();
   void BuildLayout();
   void BuildMenus();
   // Clears the path, shows item 0 and loads it.
@@ -121,4 +137,8 @@ private:
 // first (the program looks right below it for the window it was started
 // from), then the main window made with the arguments and its creation
 // handler run. The main routine runs the message loop afterwards.
+// Asks the shell to rename old to new (full paths), with undo; true when the
+// shell reports success.
+bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
+
 std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments);

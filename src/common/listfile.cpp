@@ -1,0 +1,181 @@
+#include "common/listfile.h"
+
+#include "common/handle.h"
+#include "common/pelvane.h"
+#include "common/wide.h"
+#include "core/commit.h"
+#include "core/error.h"
+#include "core/paths.h"
+
+namespace Pelvane {
+
+namespace {
+
+class Win32AnsiCodePage : public tavu::CodePage {
+public:
+  std::u16string Decode(std::string_view bytes) const override {
+    if (bytes.empty())
+      return {};
+    int size = static_cast<int>(bytes.size());
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    std::u16string out(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
+    if (n > 0)
+      MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, AsWideBuffer(out), n);
+    return out;
+  }
+  std::string Encode(const std::u16string& text) const override {
+    if (text.empty())
+      return {};
+    int size = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(CP_ACP, 0, AsWide(text), size, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+      WideCharToMultiByte(CP_ACP, 0, AsWide(text), size, out.data(), n, nullptr, nullptr);
+    return out;
+  }
+};
+
+[[noreturn]] void ThrowCannotOpen(const std::u16string& path, DWORD error) {
+  throw tavu::Exception(tavu::CannotOpenText(path, SystemMessage(error)));
+}
+[[noreturn]] void ThrowCannotCreate(const std::u16string& path, DWORD error) {
+  throw tavu::Exception(tavu::CannotCreateText(path, SystemMessage(error)));
+}
+
+std::string ReadWholeFile(const std::u16string& path) {
+  // Others may go on reading it, but nobody may write while we read.
+  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h)
+    ThrowCannotOpen(path, GetLastError());
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart > 0x7FFFFFFF)
+    ThrowCannotOpen(path, ERROR_NOT_ENOUGH_MEMORY);
+  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD got = 0;
+    DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+    if (!ReadFile(h.Get(), bytes.data() + done, want, &got, nullptr))
+      ThrowCannotOpen(path, GetLastError());
+    if (got == 0)
+      break; // the file shrank under us; keep what was there
+    done += got;
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+// Writes the bytes beside the file, flushes them, then puts them in the
+// file's place in one step: a crash or a full disk leaves the old file or
+// the new one, never a torn one.
+void ReplaceFile(const std::u16string& path, const std::string& bytes) {
+  const std::u16string temp = path + u".new";
+  {
+    ScopedFileHandle h(CreateFileW(AsWide(temp), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h)
+      ThrowCannotCreate(path, GetLastError());
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      DWORD wrote = 0;
+      DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+      if (!WriteFile(h.Get(), bytes.data() + done, want, &wrote, nullptr) || wrote == 0) {
+        DWORD error = GetLastError();
+        h.Reset();
+        DeleteFileW(AsWide(temp));
+        ThrowCannotCreate(path, error);
+      }
+      done += wrote;
+    }
+    if (!FlushFileBuffers(h.Get())) {
+      DWORD error = GetLastError();
+      h.Reset();
+      DeleteFileW(AsWide(temp));
+      ThrowCannotCreate(path, error);
+    }
+  }
+  if (!MoveFileExW(AsWide(temp), AsWide(path),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DWORD error = GetLastError();
+    DeleteFileW(AsWide(temp));
+    ThrowCannotCreate(path, error);
+  }
+}
+
+void EnterProgramFolder() {
+  SetCurrentDirectoryW(AsWide(ProgramFolder()));
+}
+
+} // namespace
+
+const tavu::CodePage& AnsiCodePage() {
+  static const Win32AnsiCodePage codePage;
+  return codePage;
+}
+
+std::u16string SystemMessage(DWORD error) {
+  wchar_t* buffer = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::u16string text = n ? ToU16(buffer, n) : std::u16string();
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' '))
+    text.pop_back();
+  return text;
+}
+
+std::u16string ProgramFolder() {
+  std::u16string path(MAX_PATH, u'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, AsWideBuffer(path), static_cast<DWORD>(path.size()));
+    if (n == 0)
+      return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  return tavu::FolderOf(path);
+}
+
+int LoadList(std::vector<std::u16string>& list, const std::u16string& path,
+             tavu::TextEncoding encoding) {
+  list.clear();
+  if (IsExistingFile(path))
+    list = tavu::SplitLines(tavu::DecodeText(ReadWholeFile(path), encoding, AnsiCodePage()));
+  int count = static_cast<int>(list.size());
+  EnterProgramFolder();
+  return count;
+}
+
+bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16string& path,
+                    tavu::TextEncoding encoding) {
+  // Free when missing, or when nobody else has it open: a test, not a lock.
+  bool free;
+  {
+    ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    free = !(IsExistingFile(path) && !h);
+  }
+  if (free)
+    ReplaceFile(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));
+  EnterProgramFolder();
+  return free;
+}
+
+std::u16string LogTimeStamp() {
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  wchar_t date[128] = {}, time[128] = {};
+  int dn = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128,
+                           nullptr);
+  int tn = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128);
+  bool midnight = st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0;
+  return tavu::LogStamp(ToU16(date, static_cast<std::size_t>(dn > 0 ? dn - 1 : 0)),
+                        ToU16(time, static_cast<std::size_t>(tn > 0 ? tn - 1 : 0)), midnight);
+}
+
+} // namespace Pelvane

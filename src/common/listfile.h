@@ -1,0 +1,44 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "core/listfile.h"
+
+// Reading and writing the program's line files (the log, the word list) and
+// what goes with them: the ANSI code page, the system's error texts and the
+// program's folder.
+namespace Pelvane {
+
+// The system's ANSI code page (GetACP); characters it cannot hold become its
+// default character.
+const tavu::CodePage& AnsiCodePage();
+
+// The system's message text for an error code, without its line break.
+std::u16string SystemMessage(DWORD error);
+
+// The folder that holds the program, without a trailing backslash unless it
+// is a drive root.
+std::u16string ProgramFolder();
+
+// Clears `list` and fills it with the file's lines decoded with `encoding`
+// (a missing file gives none), then makes the program's folder the current
+// directory. Returns the number of lines. Throws when the file exists but
+// cannot be read.
+int LoadList(std::vector<std::u16string>& list, const std::u16string& path,
+             tavu::TextEncoding encoding);
+
+// Writes every line followed by CR LF unless another process holds the file
+// open (then nothing is written and the result is false). The new content
+// replaces the file in one step, so the file is never left half written.
+// Makes the program's folder the current directory. Throws when the file
+// cannot be written.
+bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16string& path,
+                    tavu::TextEncoding encoding);
+
+// The local date and time for a log line: the user's short date and long
+// time, the date alone at exactly midnight.
+std::u16string LogTimeStamp();
+
+} // namespace Pelvane

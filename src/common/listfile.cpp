@@ -170,8 +170,8 @@ std::u16string LogTimeStamp() {
   SYSTEMTIME st{};
   GetLocalTime(&st);
   wchar_t date[128] = {}, time[128] = {};
-  int dn = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128,
-                           nullptr);
+  int dn =
+      GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 128, nullptr);
   int tn = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &st, nullptr, time, 128);
   bool midnight = st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0;
   return tavu::LogStamp(ToU16(date, static_cast<std::size_t>(dn > 0 ? dn - 1 : 0)),

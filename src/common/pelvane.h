@@ -77,5 +77,4 @@ private:
   UINT previous_;
 };
 
-
 } // namespace Pelvane

@@ -377,8 +377,8 @@ void TMainForm::BtnOKClick() {
 
 std::u16string TMainForm::RenameCurrent() {
   const std::u16string oldPath = EditPath.Text();
-  const std::u16string newPath = tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath,
-                                                  EditName.Text(), EditExt.Text());
+  const std::u16string newPath =
+      tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath, EditName.Text(), EditExt.Text());
   std::u16string result;
   if (RenameItem(oldPath, newPath)) {
     result = newPath;

@@ -12,6 +12,7 @@
 #include "common/listfile.h"
 #include "common/pelvane.h"
 #include "common/wide.h"
+#include "core/error.h"
 #include "fixture.h"
 #include "scratch.h"
 
@@ -122,7 +123,7 @@ TEST(OperationLog, IsWrittenInTheAnsiCodePage) {
                                       tavu::TextEncoding::Ansi));
   const std::string bytes = ReadBytes(log);
   // 名 is 96 BC in code page 932; no byte-order mark.
-  EXPECT_EQ(bytes.substr(0, 6), "C:\\d\\\x96\xbc");
+  EXPECT_EQ(bytes.substr(0, 7), "C:\\d\\\x96\xbc");
   EXPECT_EQ(LogLines(log)[0], u"C:\\d\\名前.txt コピー中止");
   // A character the code page has no place for does not come back as itself.
   const std::u16string hangul = u"\uD55C";

@@ -1,0 +1,327 @@
+// OK on real files: the rename through the shell, its failures and mends,
+// the move or copy into a folder picked in the real folder browser (answered
+// from a second thread), the log lines and the refresh keys.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/handle.h"
+#include "common/listfile.h"
+#include "common/pelvane.h"
+#include "common/wide.h"
+#include "fixture.h"
+#include "scratch.h"
+
+namespace {
+
+using wintest::MainWindow;
+using wintest::ScratchFolder;
+
+BOOL CALLBACK FindDialog(HWND wnd, LPARAM lp) {
+  wchar_t cls[16] = {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(wnd) && GetClassNameW(wnd, cls, 16) &&
+      std::wstring(cls) == L"#32770") {
+    *reinterpret_cast<HWND*>(lp) = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Answers the next dialog of this process (a message box or the folder
+// browser) from a second thread, while the test's thread sits in its modal loop.
+class DialogDriver {
+public:
+  using Answer = std::function<void(HWND dialog)>;
+  explicit DialogDriver(Answer answer)
+      : thread_([this, answer] {
+          const ULONGLONG deadline = GetTickCount64() + 8000;
+          HWND dialog = nullptr;
+          while (!dialog && GetTickCount64() < deadline) {
+            Sleep(20);
+            EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));
+          }
+          if (!dialog)
+            return;
+          Sleep(100); // let it finish its initialisation
+          wchar_t text[512] = {};
+          GetDlgItemTextW(dialog, 0xFFFF, text, 512);
+          shown = ToU16(text);
+          answer(dialog);
+          answered = true;
+        }) {}
+  ~DialogDriver() { thread_.join(); }
+  DialogDriver(const DialogDriver&) = delete;
+  DialogDriver& operator=(const DialogDriver&) = delete;
+
+  std::atomic<bool> answered{false};
+  std::u16string shown; // a message box's text
+
+private:
+  std::thread thread_;
+};
+
+void PressOk(HWND dialog) {
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+void PressCancel(HWND dialog) {
+  PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+}
+// Picks `folder` in the folder browser and confirms it.
+DialogDriver::Answer Pick(std::u16string folder) {
+  return [folder](HWND dialog) {
+    // The tree fills itself for a while after it shows; select until it took.
+    for (int i = 0; i < 3; ++i) {
+      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(AsWide(folder)));
+      Sleep(150);
+    }
+    PressOk(dialog);
+  };
+}
+
+std::string ReadBytes(const std::u16string& path) {
+  ScopedFileHandle h(
+      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(h ? GetFileSize(h.Get(), nullptr) : 0, '\0');
+  DWORD got = 0;
+  if (h)
+    ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  return bytes;
+}
+
+void WriteBytes(const std::u16string& path, const std::string& bytes) {
+  ScopedFileHandle h(
+      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD wrote = 0;
+  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+}
+
+bool Exists(const std::u16string& path) {
+  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The name a folder entry has on disk (letter case included).
+std::u16string NameOnDisk(const std::u16string& path) {
+  WIN32_FIND_DATAW fd;
+  ScopedFindHandle h(FindFirstFileW(AsWide(path), &fd));
+  return h ? ToU16(fd.cFileName) : std::u16string();
+}
+
+// A main window with its own data folder and logging on.
+class Commit : public testing::Test {
+protected:
+  void SetUp() override {
+    saved_ = Pelvane::DataFolder;
+    Pelvane::DataFolder = dir.Folder(u"data") + u"\\";
+  }
+  void TearDown() override { Pelvane::DataFolder = saved_; }
+
+  // The texts of the log's lines, newest first, without their time stamps.
+  std::vector<std::u16string> LogTexts() {
+    std::vector<std::u16string> lines, texts;
+    Pelvane::LoadList(lines, Pelvane::DataFolder + u"TAVU.log", tavu::TextEncoding::Ansi);
+    for (auto& l : lines) {
+      // The stamp is the date and the time, each without blanks.
+      auto first = l.find(u' ');
+      auto second = l.find(u' ', first + 1);
+      texts.push_back(l.substr(second + 1));
+    }
+    return texts;
+  }
+
+  std::unique_ptr<MainWindow> Open(std::vector<std::u16string> paths, int mode = 0) {
+    auto w = std::make_unique<MainWindow>(std::move(paths));
+    (*w)->PPLog.Checked = true;
+    (*w)->ComboBox.SetItemIndex(mode);
+    return w;
+  }
+
+  ScratchFolder dir;
+
+private:
+  std::u16string saved_;
+};
+
+TEST_F(Commit, RenamesAFileAFolderAndOneWithoutExtension) {
+  const auto a = dir.File(u"a.txt"), n = dir.File(u"n.txt"), x = dir.Folder(u"x.y");
+  auto w = Open({a, n, x});
+  (*w)->EditName.SetText(u"b");
+  (*w)->BtnOK.Click();
+  EXPECT_TRUE(Exists(dir.Path(u"b.txt")));
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ((*w)->EditPath.Text(), n) << "the queue did not move on";
+
+  // An empty extension still asks for the name with its period.
+  (*w)->EditExt.SetText(u"");
+  (*w)->EditName.SetText(u"m");
+  EXPECT_EQ((*w)->RenameCurrent(), dir.Path(u"m."));
+
+  // A folder keeps no period and gets no extension.
+  ASSERT_EQ((*w)->EditPath.Text(), x);
+  (*w)->EditName.SetText(u"z");
+  (*w)->BtnOK.Click();
+  EXPECT_TRUE(Pelvane::IsExistingFolder(dir.Path(u"z")));
+
+  EXPECT_EQ(LogTexts(),
+            (std::vector<std::u16string>{x + u"->" + dir.Path(u"z"), n + u"->" + dir.Path(u"m."),
+                                         a + u"->" + dir.Path(u"b.txt")}));
+}
+
+TEST_F(Commit, AFailedRenameShowsTheBoxKeepsTheItemAndLogsNothing) {
+  const auto a = dir.File(u"a.txt");
+  auto w = Open({a});
+  // Another program holds the file without letting it be renamed.
+  ScopedFileHandle held(
+      CreateFileW(AsWide(a), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver box(PressOk);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(box.answered);
+    EXPECT_EQ(box.shown,
+              u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認して"
+              u"ください。");
+  }
+  EXPECT_TRUE(Exists(a));
+  EXPECT_EQ((*w)->EditPath.Text(), a);
+  EXPECT_EQ((*w)->EditName.Text(), u"a") << "the fields are loaded again";
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(Commit, ANameTakenByAnotherItemIsRefusedAndBothStayWhole) {
+  const auto a = dir.Path(u"a.txt"), b = dir.Path(u"b.txt");
+  WriteBytes(a, "first");
+  WriteBytes(b, "second");
+  auto w = Open({a});
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver box(PressOk);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(box.answered);
+  }
+  EXPECT_EQ(ReadBytes(a), "first");
+  EXPECT_EQ(ReadBytes(b), "second");
+  EXPECT_EQ((*w)->EditPath.Text(), a);
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(Commit, ACaseOnlyRenameShowsTheNewCaseOnDisk) {
+  const auto a = dir.File(u"a.txt");
+  auto w = Open({a});
+  (*w)->EditName.SetText(u"A");
+  (*w)->BtnOK.Click();
+  EXPECT_EQ(NameOnDisk(a), u"A.txt");
+  EXPECT_EQ(LogTexts(), std::vector<std::u16string>{a + u"->" + dir.Path(u"A.txt")});
+}
+
+TEST_F(Commit, MoveWithAnUnchangedNameAndCopyOntoATakenName) {
+  const auto a = dir.File(u"a.txt"), c = dir.Path(u"c.txt");
+  WriteBytes(c, "mine");
+  const auto dest = dir.Folder(u"dest");
+  WriteBytes(dir.Path(u"dest\\c.txt"), "theirs");
+  auto w = Open({a, c}, 1);
+  {
+    DialogDriver picker(Pick(dest));
+    (*w)->BtnOK.Click(); // the name is as loaded: only the move happens
+  }
+  EXPECT_TRUE(Exists(dir.Path(u"dest\\a.txt")));
+  EXPECT_FALSE(Exists(a));
+  EXPECT_EQ((*w)->MCopyMoveDir, dest);
+
+  (*w)->ComboBox.SetItemIndex(2);
+  {
+    // The picker opens at the folder picked last; confirming keeps it.
+    DialogDriver picker(PressOk);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(picker.answered);
+  }
+  EXPECT_EQ(ReadBytes(dir.Path(u"dest\\c.txt")), "theirs");
+  EXPECT_EQ(ReadBytes(c), "mine");
+  EXPECT_EQ(LogTexts(), (std::vector<std::u16string>{
+                            c + u" -> " + dir.Path(u"dest\\c.txt") + u" コピー中止", c + u"->" + c,
+                            a + u" -> " + dir.Path(u"dest\\a.txt") + u" 移動", a + u"->" + a}));
+}
+
+TEST_F(Commit, ACancelledPickerRenamesNothing) {
+  const auto a = dir.File(u"a.txt");
+  auto w = Open({a}, 2);
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver picker(PressCancel);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(picker.answered);
+  }
+  EXPECT_TRUE(Exists(a));
+  EXPECT_EQ((*w)->EditPath.Text(), a);
+  EXPECT_TRUE((*w)->MCopyMoveDir.empty());
+  EXPECT_TRUE(LogTexts().empty());
+}
+
+TEST_F(Commit, TheLastItemIsCopiedAndLoggedBeforeTheWindowCloses) {
+  const auto a = dir.File(u"a.txt");
+  const auto dest = dir.Folder(u"dest");
+  auto w = Open({a}, 2);
+  tk::Application().MainForm = &w->Form();
+  ASSERT_TRUE((*w)->CHKOKClose.Checked());
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver picker(Pick(dest));
+    (*w)->BtnOK.Click();
+  }
+  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(Exists(dir.Path(u"b.txt")));
+  EXPECT_TRUE(Exists(dir.Path(u"dest\\b.txt")));
+  EXPECT_EQ(LogTexts(), (std::vector<std::u16string>{dir.Path(u"b.txt") + u" -> " +
+                                                         dir.Path(u"dest\\b.txt") + u" コピー",
+                                                     a + u"->" + dir.Path(u"b.txt")}));
+}
+
+TEST_F(Commit, TheFileManagerIsAskedToRefreshOnlyWhenStartedWithAPath) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"TavuRefreshProbe";
+  RegisterClassExW(&wc);
+  ScopedWindow probe(CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                     nullptr, wc.hInstance, nullptr));
+  auto keys = [&] {
+    std::vector<std::pair<UINT, WPARAM>> out;
+    MSG m;
+    while (PeekMessageW(&m, probe.Get(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+      if (m.message != WM_QUIT) // the emptied queue closed the window
+        out.emplace_back(m.message, m.wParam);
+    return out;
+  };
+  for (bool started : {true, false}) {
+    SCOPED_TRACE(started ? "started with a path" : "fed by drops");
+    const auto a = dir.File(started ? u"s.txt" : u"d.txt");
+    auto w = Open(started ? std::vector<std::u16string>{a} : std::vector<std::u16string>{});
+    if (!started) {
+      std::vector<std::u16string> drop{a};
+      (*w)->DropDstFileDrop(drop);
+    }
+    (*w)->MExp = probe.Get();
+    (*w)->EditName.SetText(started ? u"s2" : u"d2");
+    (*w)->BtnOK.Click();
+    ASSERT_FALSE(Exists(a));
+    if (started)
+      EXPECT_EQ(keys(),
+                (std::vector<std::pair<UINT, WPARAM>>{{WM_KEYDOWN, VK_F5}, {WM_KEYUP, VK_F5}}));
+    else
+      EXPECT_TRUE(keys().empty());
+  }
+  UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+} // namespace

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds TAVU and starts it under Wine with the given paths
 # (Linux paths are turned into Windows paths; Windows paths pass unchanged).
+# shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 ensure_locale
 build_win
+export WINEPREFIX=$BUILD/wineprefix-run
 prepare_prefix
 args=()
 for a in "$@"; do

@@ -22,7 +22,7 @@ set +e
 stop_wine_on_exit
 # The inner script expands its own variables.
 # shellcheck disable=SC2016
-run_job xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+run_in_xvfb bash -c '
   source "$1/scripts/setup.sh"
   set +e
   stop_wine_on_exit

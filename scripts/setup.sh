@@ -167,7 +167,7 @@ stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
 }
 
-# The process group of the job being waited for (see run_logged and run_job).
+# The process group of the job being waited for (see run_logged and run_in_xvfb).
 JOB=
 
 # Runs a command with a time limit, its output in DIR/NAME.log and its exit
@@ -185,10 +185,13 @@ run_logged() { # dir, name, limit in seconds, command...
   return "$rc"
 }
 
-# Runs a command in a session of its own and waits for it: a trapped signal
-# then ends the wait at once, and the exit trap can end the whole group.
-run_job() {
-  setsid "$@" &
+# Runs a command under an Xvfb of its own, in a session of its own, and
+# waits for it: a trapped signal then ends the wait at once, and the exit
+# trap can end the whole group. The X authority file lives beside the prefix
+# rather than in a temporary folder, which xvfb-run cannot remove when it is
+# ended by a signal.
+run_in_xvfb() {
+  setsid xvfb-run -a -f "$WINEPREFIX.Xauthority" -s "-screen 0 1280x800x24" "$@" &
   JOB=$!
   wait "$JOB"
   local rc=$?

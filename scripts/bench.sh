@@ -3,33 +3,47 @@
 # hand-off of tavu.exe against bare programs built beside it, then drops and
 # keystrokes against plain list-box adds and bare queries, and folder moves
 # and copies against bare MoveFileW and CopyFileW. Prints figures
-# only; it never fails on time. TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose
-# another build folder and Wine prefix.
+# only; it never fails on time, only when a benchmark program fails.
+# TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose another build folder and Wine
+# prefix (by default build/win32 and build/wineprefix-bench).
+# shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 ensure_locale
 OUT=${TAVU_BENCH_BUILD:-$BUILD/win32}
-PREFIX=${TAVU_BENCH_PREFIX:-$WINEPREFIX}
+export WINEPREFIX=${TAVU_BENCH_PREFIX:-$BUILD/wineprefix-bench}
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue \
   bench_fileops
-export OUT PREFIX ROOT
-LOG=$OUT/bench-startup.log
-export LOG
-rm -f "$LOG"
+LOG=$OUT/bench-logs
+BENCHES=(startup queue fileops)
+mkdir -p "$LOG"
+rm -f "$LOG"/*.log "$LOG"/*.rc
 set +e
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-  source "$ROOT/scripts/setup.sh"
-  export WINEPREFIX=$PREFIX
+stop_wine_on_exit
+# The inner script expands its own variables.
+# shellcheck disable=SC2016
+run_in_xvfb bash -c '
+  source "$1/scripts/setup.sh"
   set +e
-  start_wine
-  cd "$OUT"
-  timeout --kill-after=10 900 "${WINE_JA[@]}" bench_startup.exe </dev/null >"$LOG" 2>&1
-  timeout --kill-after=10 900 "${WINE_JA[@]}" bench_queue.exe </dev/null >>"$LOG" 2>&1
-  timeout --kill-after=10 900 "${WINE_JA[@]}" bench_fileops.exe </dev/null >>"$LOG" 2>&1
-  echo "exit $?" >>"$LOG"
-  stop_wine
-'
-cat "$LOG"
-grep -qx 'exit 0' "$LOG"
+  stop_wine_on_exit
+  start_wine || exit
+  cd "$2" || exit
+  run_logged "$3" startup 900 "${WINE_JA[@]}" bench_startup.exe
+  run_logged "$3" queue 900 "${WINE_JA[@]}" bench_queue.exe
+  run_logged "$3" fileops 900 "${WINE_JA[@]}" bench_fileops.exe
+' _ "$ROOT" "$OUT" "$LOG"
+failed=0
+for b in "${BENCHES[@]}"; do
+  cat "$LOG/$b.log" 2>/dev/null
+  rc=$(cat "$LOG/$b.rc" 2>/dev/null)
+  if [ -z "$rc" ]; then
+    echo "bench_$b did not run to its end (log: $LOG/$b.log)"
+    failed=1
+  elif [ "$rc" != 0 ]; then
+    echo "bench_$b exited with $rc (log: $LOG/$b.log)"
+    failed=1
+  fi
+done
+[ "$failed" -eq 0 ]

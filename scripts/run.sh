@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Builds TAVU and starts it under Wine with the given paths
 # (Linux paths are turned into Windows paths; Windows paths pass unchanged).
+# shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 ensure_locale
 build_win
+export WINEPREFIX=$BUILD/wineprefix-run
 prepare_prefix
+# Without a display the rest runs inside Xvfb. The Wine server that winepath
+# starts is the one TAVU joins; started without a display, it would leave
+# TAVU unable to make its window.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "${BASH_SOURCE[0]}" "$@"
+fi
 args=()
 for a in "$@"; do
   if [[ "$a" == /* ]] || [ -e "$a" ]; then
@@ -14,8 +22,4 @@ for a in "$@"; do
     args+=("$a")
   fi
 done
-run=("${WINE_JA[@]}" "$BUILD/win32/tavu.exe" "${args[@]}")
-if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "${run[@]}"
-fi
-exec "${run[@]}"
+exec "${WINE_JA[@]}" "$BUILD/win32/tavu.exe" "${args[@]}"

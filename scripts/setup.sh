@@ -1,5 +1,12 @@
+# shellcheck shell=bash
 # Sourced by the run, test and bench commands: installs what is missing,
-# builds both trees and prepares the Wine prefix. Safe to run again.
+# builds both trees and prepares a Wine prefix. Safe to run again.
+#
+# Each command keeps a prefix of its own and exports it as WINEPREFIX before
+# it uses Wine (run: build/wineprefix-run, test: build/wineprefix-test, bench:
+# build/wineprefix-bench), so that a test run neither stops a TAVU started by
+# the run command nor rewrites its settings. A shell that a command starts
+# inherits the choice; this file never sets it.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
@@ -9,15 +16,21 @@ PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xau
 missing_packages() {
   local p out=()
   for p in "${PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || out+=("$p")
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = 'install ok installed' ] || out+=("$p")
   done
   echo "${out[@]}"
 }
 
+# Only root can install; anyone else is told what is missing and the command
+# stops before it fails somewhere less clear.
 install_packages() {
   local need
   need=$(missing_packages)
   [ -z "$need" ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: $need; run this command as root once to install them." >&2
+    exit 1
+  fi
   echo "Installing: $need" >&2
   export DEBIAN_FRONTEND=noninteractive
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
@@ -48,7 +61,14 @@ SRC
 # library's locale; without ja_JP.UTF-8 generated, Japanese paths handed to
 # the run command would arrive mangled.
 ensure_locale() {
-  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  # Read the list whole: under pipefail an early `grep -q` could fail the pipe.
+  local have
+  have=$(locale -a 2>/dev/null || true)
+  grep -qix 'ja_JP.utf8' <<<"$have" && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing locale: ja_JP.UTF-8; run this command as root once to generate it." >&2
+    exit 1
+  fi
   sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
   locale-gen >&2
@@ -68,7 +88,6 @@ build_win() {
   cmake --build "$BUILD/win32" --target tavu
 }
 
-export WINEPREFIX=$BUILD/wineprefix
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -85,37 +104,117 @@ test_drives() {
 # Wine with the Japanese locale (code page 932) and time zone. Wine needs no
 # glibc locale for this; passing it to the command alone keeps bash from
 # warning that it has none.
+# shellcheck disable=SC2034 # used by the commands
 WINE_JA=(env LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo wine)
 
 # Boots the prefix once and keeps it in the build tree: unmanaged windows
 # (without a window manager Wine waits 2 s on every hide) and a CJK font for
-# the faces the controls ask for. stdio goes to /dev/null: Wine's services
-# would otherwise hold our pipes open.
+# the faces the controls ask for. The prefix is marked ready only when every
+# step succeeded; one without the mark is a boot that failed or was cut
+# short, and is removed and booted again. stdio goes to a file: Wine's
+# services would otherwise hold our pipes open.
 prepare_prefix() {
-  mkdir -p "$BUILD"
-  [ -f "$WINEPREFIX/.tavu-ready" ] && return 0
-  wine wineboot </dev/null >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  : "${WINEPREFIX:?the command chooses its Wine prefix before it prepares one}"
+  local ready=$WINEPREFIX/.tavu-ready log=$WINEPREFIX.boot.log
+  [ -f "$ready" ] && return 0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  if [ -e "$WINEPREFIX" ]; then
+    # Only a prefix of the build tree is ours to throw away.
+    if [[ "$WINEPREFIX" != "$BUILD"/* ]]; then
+      echo "The Wine prefix $WINEPREFIX is not ready; remove it or choose another." >&2
+      return 1
+    fi
+    echo "The Wine prefix $WINEPREFIX is not ready (its boot failed or was cut short); rebuilding it." >&2
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    rm -rf -- "$WINEPREFIX"
+  fi
+  echo "Booting the Wine prefix $WINEPREFIX" >&2
+  if ! boot_prefix >"$log" 2>&1 </dev/null; then
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    echo "Wine could not boot the prefix $WINEPREFIX (log: $log); the next run starts it afresh." >&2
+    return 1
+  fi
+  touch "$ready"
+}
+
+boot_prefix() {
+  timeout 600 wine wineboot || return
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || return
   local face
   for face in 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'MS UI Gothic' 'MS Gothic' 'Segoe UI' \
     'Yu Gothic UI' 'Meiryo UI' 'MS PGothic'; do
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f \
-      </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAGothic /f || return
   done
   # The registry reaches the disk when the server ends.
-  timeout 60 wineserver -w </dev/null >/dev/null 2>&1 || true
-  touch "$WINEPREFIX/.tavu-ready"
+  timeout 60 wineserver -w
 }
 
 # One persistent wineserver for a whole run: each test program then starts
 # in milliseconds instead of seconds.
 start_wine() {
-  prepare_prefix
+  prepare_prefix || return
   test_drives
   wineserver -p </dev/null >/dev/null 2>&1 || true
-  wine wineboot </dev/null >/dev/null 2>&1 || true
+  if ! wine wineboot </dev/null >/dev/null 2>&1; then
+    stop_wine
+    rm -f "$WINEPREFIX/.tavu-ready"
+    echo "Wine could not start in the prefix $WINEPREFIX; the next run boots it afresh." >&2
+    return 1
+  fi
 }
 
 stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
+}
+
+# The process group of the job being waited for (see run_logged and run_in_xvfb).
+JOB=
+
+# Runs a command with a time limit, its output in DIR/NAME.log and its exit
+# status in DIR/NAME.rc. `timeout` leads a process group of its own, which
+# the exit trap ends if the run is cut short.
+run_logged() { # dir, name, limit in seconds, command...
+  local dir=$1 name=$2 limit=$3 rc
+  shift 3
+  timeout --kill-after=10 "$limit" "$@" </dev/null >"$dir/$name.log" 2>&1 &
+  JOB=$!
+  wait "$JOB"
+  rc=$?
+  JOB=
+  echo "$rc" >"$dir/$name.rc"
+  return "$rc"
+}
+
+# Runs a command under an Xvfb of its own, in a session of its own, and
+# waits for it: a trapped signal then ends the wait at once, and the exit
+# trap can end the whole group. The X authority file lives beside the prefix
+# rather than in a temporary folder, which xvfb-run cannot remove when it is
+# ended by a signal.
+run_in_xvfb() {
+  setsid xvfb-run -a -f "$WINEPREFIX.Xauthority" -s "-screen 0 1280x800x24" "$@" &
+  JOB=$!
+  wait "$JOB"
+  local rc=$?
+  JOB=
+  return "$rc"
+}
+
+# From here on, however the shell ends (normally, INT, TERM), the job it is
+# waiting for and the prefix's persistent wineserver are stopped, and the
+# shell's own exit status is kept.
+stop_wine_on_exit() {
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
+  trap 'on_exit_stop_wine' EXIT
+}
+
+on_exit_stop_wine() {
+  local rc=$?
+  # A second Ctrl-C must not cut the clean-up short.
+  trap '' INT TERM
+  if [ -n "$JOB" ]; then
+    kill -TERM -- "-$JOB" 2>/dev/null || kill -TERM "$JOB" 2>/dev/null || true
+  fi
+  stop_wine
+  exit "$rc"
 }

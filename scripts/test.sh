@@ -1,54 +1,62 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs every test suite:
 # the native core tests, the in-process Wine tests and the process-level tests.
+# A suite fails when a test fails and also when it exits non-zero after a
+# clean summary (a leak report, a crash in teardown, a time-out); the last
+# line counts the tests, and each such suite as one failure at least.
+# shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 ensure_locale
 build_all
+export WINEPREFIX=$BUILD/wineprefix-test
 set +e
 LOG=$BUILD/test-logs
+SUITES=(core win e2e)
 mkdir -p "$LOG"
-rm -f "$LOG"/*.log
+rm -f "$LOG"/*.log "$LOG"/*.rc
+stop_wine_on_exit
 
-run_suite() { # name, timeout in seconds, command...
-  local name=$1 limit=$2
-  shift 2
-  echo "== $name"
-  timeout --kill-after=10 "$limit" "$@" >"$LOG/$name.log" 2>&1
-  local rc=$?
-  grep -E '^\[  (FAILED|PASSED)  \]|^\[==========\]' "$LOG/$name.log"
-  [ $rc -ne 0 ] && echo "$name exited with $rc (log: $LOG/$name.log)"
-  return 0
-}
-
-run_suite core "$((5 * 60))" "$BUILD/host/core_tests"
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
-  source "'"$ROOT"'/scripts/setup.sh"
+echo "== running core"
+run_logged "$LOG" core "$((5 * 60))" "$BUILD/host/core_tests"
+echo "== running win, e2e"
+# The inner script expands its own variables.
+# shellcheck disable=SC2016
+run_in_xvfb bash -c '
+  source "$1/scripts/setup.sh"
   set +e
-  start_wine
-  cd "$BUILD/win32"
-  timeout --kill-after=10 600 "${WINE_JA[@]}" win_tests.exe </dev/null >"'"$LOG"'/win.log" 2>&1; echo $? >"'"$LOG"'/win.rc"
-  timeout --kill-after=10 600 "${WINE_JA[@]}" e2e_tests.exe </dev/null >"'"$LOG"'/e2e.log" 2>&1; echo $? >"'"$LOG"'/e2e.rc"
-  stop_wine
-'
-for s in win e2e; do
-  echo "== $s"
-  grep -E '^\[  (FAILED|PASSED)  \]|^\[==========\]' "$LOG/$s.log"
-  rc=$(cat "$LOG/$s.rc" 2>/dev/null || echo 1)
-  [ "$rc" != 0 ] && echo "$s exited with $rc (log: $LOG/$s.log)"
-done
+  stop_wine_on_exit
+  start_wine || exit
+  cd "$BUILD/win32" || exit
+  run_logged "$2" win 600 "${WINE_JA[@]}" win_tests.exe
+  run_logged "$2" e2e 600 "${WINE_JA[@]}" e2e_tests.exe
+' _ "$ROOT" "$LOG"
 
 passed=0 failed=0
-for s in core win e2e; do
+for s in "${SUITES[@]}"; do
   f=$LOG/$s.log
-  p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$f" | grep -oE '[0-9]+$' | tail -1)
-  n=$(grep -oE '^\[  FAILED  \] [0-9]+ tests?,' "$f" | grep -oE '[0-9]+' | tail -1)
+  echo "== $s"
+  grep -E '^\[  (FAILED|PASSED)  \]|^\[==========\]' "$f" 2>/dev/null
+  p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$f" 2>/dev/null | grep -oE '[0-9]+$' | tail -1)
+  n=$(grep -oE '^\[  FAILED  \] [0-9]+ tests?,' "$f" 2>/dev/null | grep -oE '[0-9]+' | tail -1)
+  rc=$(cat "$LOG/$s.rc" 2>/dev/null)
   passed=$((passed + ${p:-0}))
-  if [ -z "$p" ] && [ -z "$n" ]; then
-    echo "$s: no summary (crashed or timed out)"
+  n=${n:-0}
+  if [ -z "$rc" ]; then
+    echo "$s did not run to its end (log: $f)"
+  elif [ "$rc" != 0 ]; then
+    case $rc in
+      124 | 137) echo "$s timed out (exit $rc; log: $f)" ;;
+      *) echo "$s exited with $rc (log: $f)" ;;
+    esac
+  elif [ -z "$p" ]; then
+    echo "$s: no summary (log: $f)"
+  fi
+  # Whatever the summary said, a suite that did not end cleanly has failed.
+  if { [ "$rc" != 0 ] || [ -z "$p" ]; } && [ "$n" -eq 0 ]; then
     n=1
   fi
-  failed=$((failed + ${n:-0}))
+  failed=$((failed + n))
 done
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,5 +1,7 @@
 #include "e2e_support.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <atomic>
 
@@ -305,6 +307,8 @@ void FindControls(HWND main, MainControls* out) {
       cls.erase(0, 5);
     if (cls == L"Edit") {
       edits.push_back(c);
+    } else if (cls == L"ComboBox") {
+      out->mode = c;
     } else if (cls == L"ListBox") {
       out->list = c;
     } else if (cls == L"Button") {
@@ -340,6 +344,64 @@ void PressEscape(HWND main, HWND fallback) {
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(VK_ESCAPE, MAPVK_VK_TO_VSC)) << 16;
   PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, scan | 1);
   PostMessageW(target, WM_KEYUP, VK_ESCAPE, scan | 1 | (1 << 30) | (1u << 31));
+}
+
+void PostClick(HWND button) {
+  PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+namespace {
+struct DialogSearch {
+  DWORD pid;
+  HWND found;
+};
+BOOL CALLBACK FindDialogOf(HWND wnd, LPARAM lp) {
+  auto* search = reinterpret_cast<DialogSearch*>(lp);
+  if (WindowProcessId(wnd) == search->pid && IsWindowVisible(wnd) && ClassOf(wnd) == L"#32770") {
+    search->found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+} // namespace
+
+HWND WaitForDialog(DWORD pid, DWORD ms) {
+  DialogSearch search{pid, nullptr};
+  WaitUntil(
+      [&] {
+        EnumWindows(FindDialogOf, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+      },
+      ms);
+  return search.found;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  return TextOf(GetDlgItem(box, 0xFFFF));
+}
+
+bool SelectFolder(HWND browser, DWORD pid, const std::wstring& folder) {
+  ScopedKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
+  if (!process)
+    return false;
+  const SIZE_T bytes = (folder.size() + 1) * sizeof(wchar_t);
+  void* remote = VirtualAllocEx(process.Get(), nullptr, bytes, MEM_COMMIT, PAGE_READWRITE);
+  if (!remote)
+    return false;
+  bool ok = WriteProcessMemory(process.Get(), remote, folder.c_str(), bytes, nullptr) != FALSE;
+  // The tree fills itself for a while after it shows; select until it took.
+  for (int i = 0; ok && i < 3; ++i) {
+    DWORD_PTR result = 0;
+    ok = SendMessageTimeoutW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(remote),
+                             SMTO_NORMAL, 5000, &result) != 0;
+    Sleep(150);
+  }
+  VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  return ok;
+}
+
+void PressDialogButton(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
 void TavuTest::SetUp() {

@@ -110,6 +110,7 @@ struct MainControls {
   HWND ok = nullptr;
   HWND cancel = nullptr;
   HWND list = nullptr;
+  HWND mode = nullptr; // the drop-down list of what follows a rename
 };
 // Finds the controls by class, caption and screen position; fails the
 // calling test (fatally) when one is missing.
@@ -118,6 +119,19 @@ void FindControls(HWND main, MainControls* out);
 // Posts Esc to the window's focused control (or, without one, to `fallback`),
 // the way a key press reaches the program's message loop.
 void PressEscape(HWND main, HWND fallback);
+
+// Clicks a button without waiting for what its click runs (a modal dialog).
+void PostClick(HWND button);
+
+// The first visible dialog (class "#32770") of process `pid`, waiting at most `ms`; 0 if none came.
+HWND WaitForDialog(DWORD pid, DWORD ms = kDeadlineMs);
+// A message box's text.
+std::wstring MessageBoxText(HWND box);
+// Selects `folder` in another process's folder browser: the path is written
+// into that process, since the selection message carries a pointer.
+bool SelectFolder(HWND browser, DWORD pid, const std::wstring& folder);
+// Presses a dialog's OK (IDOK) or Cancel (IDCANCEL) button.
+void PressDialogButton(HWND dialog, int id);
 
 // The fixture: temporary folder, redirected data folder, and the processes
 // of the test, all ended and removed when it finishes.

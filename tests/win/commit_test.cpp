@@ -198,6 +198,25 @@ TEST_F(Commit, AFailedRenameShowsTheBoxKeepsTheItemAndLogsNothing) {
   EXPECT_TRUE(LogTexts().empty());
 }
 
+TEST_F(Commit, ALogThatCannotBeReadShowsTheErrorButTheCommitFinishes) {
+  const auto a = dir.File(u"a.txt"), next = dir.File(u"next.txt");
+  auto w = Open({a, next});
+  const auto log = Pelvane::DataFolder + u"TAVU.log";
+  WriteBytes(log, "old\r\n");
+  ScopedFileHandle writer(
+      CreateFileW(AsWide(log), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(writer);
+  std::vector<std::u16string> errors;
+  tk::Application().OnException = [&](const std::u16string& t) { errors.push_back(t); };
+  (*w)->EditName.SetText(u"b");
+  (*w)->BtnOK.Click();
+  tk::Application().OnException = nullptr;
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(errors[0].starts_with(u"ファイル " + log + u" は開けません。"));
+  EXPECT_TRUE(Exists(dir.Path(u"b.txt")));
+  EXPECT_EQ((*w)->EditPath.Text(), next) << "the queue still shows a path that is gone";
+}
+
 TEST_F(Commit, ANameTakenByAnotherItemIsRefusedAndBothStayWhole) {
   const auto a = dir.Path(u"a.txt"), b = dir.Path(u"b.txt");
   WriteBytes(a, "first");

@@ -1,0 +1,255 @@
+// OK through the real program, driven from outside: renames on disk, the
+// folder browser and the failure box answered from this process, the log
+// file, and the refresh keys reaching the file manager it was started from.
+#include "e2e_support.h"
+
+namespace e2e {
+namespace {
+
+std::string ReadBytes(const std::wstring& path) {
+  ScopedFileHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(h ? GetFileSize(h.Get(), nullptr) : 0, '\0');
+  DWORD got = 0;
+  if (h)
+    ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  ScopedFileHandle h(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(h);
+  DWORD wrote = 0;
+  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+}
+
+std::wstring NameOnDisk(const std::wstring& path) {
+  WIN32_FIND_DATAW fd;
+  ScopedFindHandle h(FindFirstFileW(path.c_str(), &fd));
+  return h ? std::wstring(fd.cFileName) : std::wstring();
+}
+
+class Commit : public TavuTest {
+protected:
+  // Logging on, as the settings file says at start-up.
+  void EnableLog() {
+    CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+    CreateDirectoryW(DataFolder().c_str(), nullptr);
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(DataFolder() + L"\\TAVU.ini", "[Window]\r\nLog=1\r\n"));
+  }
+
+  // The log's lines without their time stamps, newest first.
+  std::vector<std::wstring> LogTexts() {
+    const std::string bytes = ReadBytes(DataFolder() + L"\\TAVU.log");
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                            static_cast<int>(text.size()))));
+    std::vector<std::wstring> out;
+    for (std::size_t start = 0; start < text.size();) {
+      std::size_t end = text.find(L"\r\n", start);
+      std::wstring line = text.substr(start, end - start);
+      std::size_t stamp = line.find(L' ', line.find(L' ') + 1);
+      out.push_back(line.substr(stamp + 1));
+      start = end == std::wstring::npos ? text.size() : end + 2;
+    }
+    return out;
+  }
+
+  // Starts TAVU with the paths and finds its controls.
+  HWND Start(const std::vector<std::wstring>& paths, MainControls* c, Process** p = nullptr) {
+    Process& tavu = Launch(paths.empty() ? L"" : Quoted(paths));
+    if (p)
+      *p = &tavu;
+    HWND main = WaitForMainWindow(tavu.Id());
+    EXPECT_NE(main, nullptr);
+    if (main)
+      FindControls(main, c);
+    return main;
+  }
+
+  static void Type(HWND edit, const std::wstring& text) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                        kMessageTimeoutMs, &r);
+  }
+  static void SetMode(HWND combo, int index) {
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, SMTO_NORMAL,
+                        kMessageTimeoutMs, &r);
+  }
+  static constexpr UINT kMessageTimeoutMs = 5000;
+};
+
+TEST_F(Commit, TheRoadOfOneItemRenamesCopiesLogsAndCloses) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring a = Temp() + L"\\a.txt", dest = Temp() + L"\\dest";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a}, &c, &tavu), nullptr);
+  SetMode(c.mode, 2);
+  Type(c.name, L"b");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  HWND picker = WaitForDialog(tavu->Id());
+  ASSERT_NE(picker, nullptr) << "no folder browser";
+  EXPECT_EQ(TextOf(picker).empty(), false);
+  ASSERT_TRUE(SelectFolder(picker, tavu->Id(), dest));
+  PressDialogButton(picker, IDOK);
+  DWORD code = 99;
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs, &code)) << "the emptied queue did not close TAVU";
+  EXPECT_TRUE(IsFile(Temp() + L"\\b.txt"));
+  EXPECT_TRUE(IsFile(dest + L"\\b.txt"));
+  EXPECT_EQ(LogTexts(),
+            (std::vector<std::wstring>{Temp() + L"\\b.txt -> " + dest + L"\\b.txt コピー",
+                                       a + L"->" + Temp() + L"\\b.txt"}));
+}
+
+TEST_F(Commit, AnUnchangedNameInMoveModeOnlyMoves) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring a = Temp() + L"\\a.txt", dest = Temp() + L"\\dest";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  ASSERT_TRUE(CreateDirectoryW(dest.c_str(), nullptr));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a}, &c, &tavu), nullptr);
+  SetMode(c.mode, 1);
+  PostClick(c.ok);
+  HWND picker = WaitForDialog(tavu->Id());
+  ASSERT_NE(picker, nullptr);
+  ASSERT_TRUE(SelectFolder(picker, tavu->Id(), dest));
+  PressDialogButton(picker, IDOK);
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs));
+  EXPECT_TRUE(IsFile(dest + L"\\a.txt"));
+  EXPECT_FALSE(IsFile(a));
+  EXPECT_EQ(LogTexts(),
+            (std::vector<std::wstring>{a + L" -> " + dest + L"\\a.txt 移動", a + L"->" + a}));
+}
+
+TEST_F(Commit, AFileHeldOpenShowsTheFailureBoxAndStaysAtTheHead) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a}, &c, &tavu), nullptr);
+  {
+    ScopedFileHandle held(
+        CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    Type(c.name, L"b");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+    PostClick(c.ok);
+    HWND box = WaitForDialog(tavu->Id());
+    ASSERT_NE(box, nullptr) << "no failure box";
+    EXPECT_EQ(TextOf(box), L"TAVU");
+    EXPECT_EQ(
+        MessageBoxText(box),
+        L"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。");
+    PressDialogButton(box, IDOK);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.name) == L"a"; })) << "the fields were not reloaded";
+  EXPECT_EQ(TextOf(c.path), a);
+  EXPECT_TRUE(IsFile(a));
+  EXPECT_FALSE(IsFile(DataFolder() + L"\\TAVU.log"));
+}
+
+TEST_F(Commit, ATakenNameIsRefusedAndACaseOnlyRenameTakes) {
+  const std::wstring a = Temp() + L"\\a.txt", b = Temp() + L"\\b.txt", c2 = Temp() + L"\\c.txt";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(a, "first"));
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(b, "second"));
+  ASSERT_NO_FATAL_FAILURE(MakeFile(c2));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a, c2}, &c, &tavu), nullptr);
+  Type(c.name, L"b");
+  PostClick(c.ok);
+  HWND box = WaitForDialog(tavu->Id());
+  ASSERT_NE(box, nullptr) << "renaming onto another item was not refused";
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.name) == L"a"; }));
+  EXPECT_EQ(ReadBytes(a), "first");
+  EXPECT_EQ(ReadBytes(b), "second");
+
+  Type(c.name, L"A");
+  PostClick(c.ok);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.path) == c2; })) << "the case-only rename failed";
+  EXPECT_EQ(NameOnDisk(a), L"A.txt");
+  EXPECT_EQ(ReadBytes(a), "first");
+}
+
+// A window of the file manager's class, opened before TAVU starts; it
+// collects the keys posted to it.
+class FileManagerWindow {
+public:
+  FileManagerWindow() {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"CabinetWClass";
+    registered_ = RegisterClassExW(&wc) != 0;
+    hwnd_ = CreateWindowExW(0, L"CabinetWClass", L"files", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
+                            nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(hwnd_, SW_SHOW);
+  }
+  ~FileManagerWindow() {
+    DestroyWindow(hwnd_);
+    if (registered_)
+      UnregisterClassW(L"CabinetWClass", GetModuleHandleW(nullptr));
+  }
+  FileManagerWindow(const FileManagerWindow&) = delete;
+  FileManagerWindow& operator=(const FileManagerWindow&) = delete;
+
+  // Takes the keys that arrived so far.
+  std::vector<std::pair<UINT, WPARAM>> Keys() {
+    MSG m;
+    while (PeekMessageW(&m, hwnd_, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
+      keys_.emplace_back(m.message, m.wParam);
+    return keys_;
+  }
+
+private:
+  HWND hwnd_ = nullptr;
+  bool registered_ = false;
+  std::vector<std::pair<UINT, WPARAM>> keys_;
+};
+
+TEST_F(Commit, TheFileManagerItWasStartedFromIsAskedToRefresh) {
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  FileManagerWindow manager;
+  MainControls c;
+  ASSERT_NE(Start({a}, &c), nullptr);
+  Type(c.name, L"b");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  const std::vector<std::pair<UINT, WPARAM>> f5{{WM_KEYDOWN, VK_F5}, {WM_KEYUP, VK_F5}};
+  EXPECT_TRUE(WaitUntil([&] { return manager.Keys() == f5; })) << manager.Keys().size() << " keys";
+}
+
+TEST_F(Commit, AProgramStartedWithoutAPathNeverAsksForARefresh) {
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  FileManagerWindow manager;
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({}, &c, &tavu), nullptr);
+  // The path comes from a later launch instead.
+  Process& second = Launch(Quoted({a}));
+  ASSERT_TRUE(second.WaitForExit(kDeadlineMs));
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.path) == a; }));
+  Type(c.name, L"b");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  // The emptied queue closes the window once the commit is over.
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs));
+  EXPECT_TRUE(IsFile(Temp() + L"\\b.txt"));
+  EXPECT_TRUE(manager.Keys().empty());
+}
+
+} // namespace
+} // namespace e2e

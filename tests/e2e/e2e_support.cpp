@@ -15,26 +15,6 @@ const wchar_t kDefaultAppData[] = L"%USERPROFILE%\\AppData\\Roaming";
 const wchar_t kTempPrefix[] = L"tavu-e2e-";
 constexpr UINT kMessageTimeoutMs = 5000;
 
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW fd;
-  ScopedFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &fd));
-  if (find) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..")
-        continue;
-      std::wstring child = path + L"\\" + name;
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(find.Get(), &fd));
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
 LRESULT Send(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok) {
   DWORD_PTR result = 0;
   *ok = SendMessageTimeoutW(wnd, msg, wp, lp, SMTO_NORMAL, kMessageTimeoutMs, &result) != 0;
@@ -97,29 +77,6 @@ void MakeFile(const std::wstring& path) {
   const char bytes[] = "tavu";
   DWORD written = 0;
   ASSERT_TRUE(::WriteFile(file.Get(), bytes, sizeof bytes - 1, &written, nullptr));
-}
-
-TempFolder::TempFolder() {
-  static std::atomic<unsigned> serial{0};
-  wchar_t base[MAX_PATH + 1] = {};
-  DWORD n = GetTempPathW(MAX_PATH + 1, base);
-  std::wstring root(base, n);
-  if (!root.empty() && root.back() == L'\\')
-    root.pop_back();
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::wstring candidate = root + L"\\" + kTempPrefix + std::to_wstring(GetCurrentProcessId()) +
-                             L"-" + std::to_wstring(GetTickCount64()) + L"-" +
-                             std::to_wstring(serial++);
-    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-      path_ = candidate;
-      return;
-    }
-  }
-}
-
-TempFolder::~TempFolder() {
-  if (!path_.empty())
-    RemoveTree(path_);
 }
 
 AppDataRedirect::AppDataRedirect(const std::wstring& folder) {
@@ -405,9 +362,10 @@ void PressDialogButton(HWND dialog, int id) {
 }
 
 void TavuTest::SetUp() {
-  temp_ = std::make_unique<TempFolder>();
-  ASSERT_FALSE(temp_->Path().empty()) << "cannot create a temporary folder";
-  roaming_ = temp_->Path() + L"\\Roaming";
+  temp_ = std::make_unique<testsupport::ScratchFolder>(u"tavu-e2e-");
+  ASSERT_FALSE(temp_->Root().empty());
+  tempPath_ = reinterpret_cast<const wchar_t*>(temp_->Root().c_str());
+  roaming_ = tempPath_ + L"\\Roaming";
   ASSERT_TRUE(CreateDirectoryW(roaming_.c_str(), nullptr));
   redirect_ = std::make_unique<AppDataRedirect>(roaming_);
   ASSERT_TRUE(MainWindows().empty()) << "a TAVU window from elsewhere is open";
@@ -422,7 +380,7 @@ void TavuTest::TearDown() {
   EXPECT_TRUE(WaitUntil([] { return MainWindows().empty(); })) << "a TAVU window was left open";
   redirect_.reset();
   if (temp_) {
-    std::wstring path = temp_->Path();
+    std::wstring path = tempPath_;
     temp_.reset();
     EXPECT_FALSE(IsFolder(path)) << "the temporary folder could not be removed";
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/handle.h"
+#include "scratch.h"
 
 // Drives real tavu.exe processes from outside: each test gets its own
 // temporary folder, a roaming application data folder redirected into it,
@@ -30,21 +31,6 @@ bool IsFolder(const std::wstring& path);
 bool IsFile(const std::wstring& path);
 // Creates a file holding a few bytes; fails the calling test when it cannot.
 void MakeFile(const std::wstring& path);
-
-// A fresh folder under the system's temporary folder, removed with all its
-// contents when it goes.
-class TempFolder {
-public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  // Without a trailing backslash.
-  const std::wstring& Path() const { return path_; }
-
-private:
-  std::wstring path_;
-};
 
 // Points the current user's roaming application data folder at `folder`
 // while it lives. SHGetFolderPathW reads "User Shell Folders" on every call,
@@ -144,11 +130,12 @@ protected:
   Process& Launch(const std::wstring& tail);
   // The redirected roaming folder (exists; holds no data folder yet).
   const std::wstring& Roaming() const { return roaming_; }
-  const std::wstring& Temp() const { return temp_->Path(); }
+  const std::wstring& Temp() const { return tempPath_; }
   std::wstring DataFolder() const { return roaming_ + L"\\Pelvane Project\\TAVU"; }
 
 private:
-  std::unique_ptr<TempFolder> temp_;
+  std::unique_ptr<testsupport::ScratchFolder> temp_;
+  std::wstring tempPath_;
   std::unique_ptr<AppDataRedirect> redirect_;
   std::wstring roaming_;
   std::vector<std::unique_ptr<Process>> processes_;

@@ -6,12 +6,11 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "fixture.h"
+#include "scratch.h"
 #include "common/wide.h"
 
 namespace {
@@ -89,23 +88,12 @@ void SetClientSize(HWND h, int width, int height) {
 // A real file in a fresh folder, so the window loads a file item.
 class TempFile {
 public:
-  explicit TempFile(const std::wstring& name) {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    dir_ = std::filesystem::path(base) / (L"tavu-layout-" + std::to_wstring(GetCurrentProcessId()) +
-                                          L"-" + std::to_wstring(GetTickCount64()));
-    std::filesystem::create_directories(dir_);
-    path_ = dir_ / name;
-    std::ofstream(path_) << "x";
-  }
-  ~TempFile() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::u16string Path() const { return AsU16(path_.c_str()); }
+  explicit TempFile(const std::u16string& name) : path_(dir_.File(name)) {}
+  const std::u16string& Path() const { return path_; }
 
 private:
-  std::filesystem::path dir_, path_;
+  wintest::ScratchFolder dir_;
+  std::u16string path_;
 };
 
 TEST(MainWindowFrame, TitleClassAndTitleBarButtons) {
@@ -274,7 +262,7 @@ TEST(MainWindowLayout, PathFieldIsReadOnlyOnButtonFaceWithoutTabStop) {
 }
 
 TEST(MainWindowLayout, PeriodLabelIsCentredAndShownForAFile) {
-  TempFile file(L"a.txt");
+  TempFile file(u"a.txt");
   {
     TMainForm before;
     EXPECT_EQ(before.Labelpiriodo.Text(), u"\u3000\uFF0E\u3000");
@@ -333,7 +321,7 @@ std::vector<HWND> TabRound(HWND form) {
 }
 
 TEST(MainWindowKeyboard, ButtonRowComesFirstThenTheFieldsThenTheQueue) {
-  TempFile file(L"a.txt");
+  TempFile file(u"a.txt");
   MainWindow w({file.Path()});
   auto& f = *w;
   // With everything enabled the whole order is visible.
@@ -355,7 +343,7 @@ TEST(MainWindowKeyboard, ButtonRowComesFirstThenTheFieldsThenTheQueue) {
 }
 
 TEST(MainWindowKeyboard, TabKeyMovesThroughTheLoop) {
-  TempFile file(L"a.txt");
+  TempFile file(u"a.txt");
   MainWindow w({file.Path()});
   auto& f = *w;
   f.BtnOK.SetEnabled(true);

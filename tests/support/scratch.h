@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder per test under the temporary folder, with the files and
-// folders the test makes in it, all removed when the test ends.
+// folders the test makes in it, all removed when the test ends. The window
+// tests, the process tests and the benchmarks' tests share it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@
 #include "common/handle.h"
 #include "common/wide.h"
 
-namespace wintest {
+namespace testsupport {
 
 inline std::u16string Decimal(unsigned long long n) {
   return ToU16(std::to_wstring(n).c_str());
@@ -40,18 +41,27 @@ inline void RemoveTree(const std::u16string& path) {
 // A fresh folder under the temporary folder, removed with everything in it.
 class ScratchFolder {
 public:
-  ScratchFolder() {
+  explicit ScratchFolder(const std::u16string& prefix = u"tavu-test-") {
     static unsigned serial = 0;
     wchar_t base[MAX_PATH + 1] = {};
     DWORD n = GetTempPathW(MAX_PATH + 1, base);
-    path_ = ToU16(base, n) + u"tavu-wintest-" + Decimal(GetCurrentProcessId()) + u"-" +
-            Decimal(GetTickCount64()) + u"-" + Decimal(++serial);
-    EXPECT_TRUE(CreateDirectoryW(AsWide(path_), nullptr));
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      std::u16string candidate = ToU16(base, n) + prefix + Decimal(GetCurrentProcessId()) + u"-" +
+                                 Decimal(GetTickCount64()) + u"-" + Decimal(++serial);
+      if (CreateDirectoryW(AsWide(candidate), nullptr))
+        path_ = candidate;
+    }
+    EXPECT_FALSE(path_.empty()) << "cannot create a temporary folder";
   }
-  ~ScratchFolder() { RemoveTree(path_); }
+  ~ScratchFolder() {
+    if (!path_.empty())
+      RemoveTree(path_);
+  }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
 
+  // The folder itself, without a trailing backslash.
+  const std::u16string& Root() const { return path_; }
   std::u16string Path(const std::u16string& name) const { return path_ + u"\\" + name; }
   std::u16string File(const std::u16string& name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
     std::u16string p = Path(name);
@@ -70,4 +80,10 @@ private:
   std::u16string path_;
 };
 
+} // namespace testsupport
+
+namespace wintest {
+using testsupport::Decimal;
+using testsupport::RemoveTree;
+using testsupport::ScratchFolder;
 } // namespace wintest

@@ -128,6 +128,40 @@ TEST(PelvaneDrive, MissingDrivesAreNotReadySilentlyAndKeepTheErrorMode) {
   EXPECT_EQ(GetErrorMode(), static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
 }
 
+// Records every error mode the program sets while it lives, and passes them on.
+class ErrorModeRecorder {
+public:
+  ErrorModeRecorder() : saved_(Pelvane::ErrorModeScope::SetMode) {
+    modes().clear();
+    Pelvane::ErrorModeScope::SetMode = [](UINT mode) WINAPI -> UINT {
+      modes().push_back(mode);
+      return SetErrorMode(mode);
+    };
+  }
+  ~ErrorModeRecorder() { Pelvane::ErrorModeScope::SetMode = saved_; }
+  ErrorModeRecorder(const ErrorModeRecorder&) = delete;
+  ErrorModeRecorder& operator=(const ErrorModeRecorder&) = delete;
+  static std::vector<UINT>& modes() {
+    static std::vector<UINT> v;
+    return v;
+  }
+
+private:
+  Pelvane::ErrorModeScope::Setter saved_;
+};
+
+TEST(PelvaneDrive, TheDriveQueryRunsWithCriticalErrorsSilencedOnly) {
+  ErrorModeGuard restore;
+  SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  ErrorModeRecorder recorder;
+  EXPECT_FALSE(Pelvane::IsDriveReady(u"q:\\file.txt"));
+  EXPECT_EQ(recorder.modes(), (std::vector<UINT>{SEM_FAILCRITICALERRORS, SEM_NOGPFAULTERRORBOX}));
+  // Paths that need no query leave the mode alone.
+  recorder.modes().clear();
+  EXPECT_TRUE(Pelvane::IsDriveReady(u"\\\\server\\share\\file.txt"));
+  EXPECT_TRUE(recorder.modes().empty());
+}
+
 TEST(PelvaneExistence, TellsFilesFromFolders) {
   ScratchFolder dir;
   const auto file = dir.File(u"report.final.docx");

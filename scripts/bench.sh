@@ -2,7 +2,8 @@
 # Builds the Windows tree and runs the benchmarks under Wine: start-up and
 # hand-off of tavu.exe against bare programs built beside it, then drops and
 # keystrokes against plain list-box adds and bare queries, and folder moves
-# and copies against bare MoveFileW and CopyFileW. Prints figures
+# and copies against bare MoveFileW and CopyFileW, and one commit against a
+# bare shell rename. Prints figures
 # only; it never fails on time, only when a benchmark program fails.
 # TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose another build folder and Wine
 # prefix (by default build/win32 and build/wineprefix-bench).
@@ -15,9 +16,9 @@ export WINEPREFIX=${TAVU_BENCH_PREFIX:-$BUILD/wineprefix-bench}
 cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
 cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue \
-  bench_fileops
+  bench_fileops bench_commit
 LOG=$OUT/bench-logs
-BENCHES=(startup queue fileops)
+BENCHES=(startup queue fileops commit)
 mkdir -p "$LOG"
 rm -f "$LOG"/*.log "$LOG"/*.rc
 set +e
@@ -33,6 +34,7 @@ run_in_xvfb bash -c '
   run_logged "$3" startup 900 "${WINE_JA[@]}" bench_startup.exe
   run_logged "$3" queue 900 "${WINE_JA[@]}" bench_queue.exe
   run_logged "$3" fileops 900 "${WINE_JA[@]}" bench_fileops.exe
+  run_logged "$3" commit 900 "${WINE_JA[@]}" bench_commit.exe
 ' _ "$ROOT" "$OUT" "$LOG"
 failed=0
 for b in "${BENCHES[@]}"; do

@@ -96,7 +96,7 @@ TMainForm::TMainForm()
 }
 
 TMainForm::~TMainForm() {
-  NotifyDestroying();
+  NotifyDestroyingAll();
   // The window goes first, while the controls its last messages reach still exist.
   DestroyHandle();
 }

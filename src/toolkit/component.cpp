@@ -43,6 +43,12 @@ void TComponent::NotifyDestroying() {
   }
 }
 
+void TComponent::NotifyDestroyingAll() {
+  for (auto* c : owned_)
+    c->NotifyDestroying();
+  NotifyDestroying();
+}
+
 void TComponent::RemoveFreeNotification(TComponent* other) {
   if (!other)
     return;

@@ -33,6 +33,9 @@ protected:
   // call it first, so subscribers still see the whole object; the base
   // destructor calls it again, which then does nothing.
   void NotifyDestroying();
+  // The same for every owned component and then for this one: a form's
+  // destructor calls it first, while its member controls are still whole.
+  void NotifyDestroyingAll();
 
 private:
   TComponent* owner_;

@@ -81,6 +81,38 @@ TEST(ControlHook, SeesCreationAndDestructionAlsoWhenTheWindowIsMadeAnew) {
   EXPECT_EQ(tk::TWinControl::FromHandle(f.List.Handle()), &f.List);
 }
 
+// Watches components go and checks that they are whole when it hears of it.
+class Watcher : public tk::TComponent {
+public:
+  Watcher() : TComponent(nullptr, u"Watcher") {}
+  std::vector<std::u16string> whole, broken;
+  using TComponent::FreeNotification;
+
+protected:
+  void Notification(tk::TComponent* gone) override {
+    (dynamic_cast<tk::TEdit*>(gone) || dynamic_cast<tk::TForm*>(gone) ? whole : broken)
+        .push_back(gone->Name());
+  }
+};
+
+TEST(FreeNotification, ArrivesWhileTheComponentIsWholeAndCanBeTakenBack) {
+  class OwningForm : public SmallForm {
+  public:
+    ~OwningForm() override { NotifyDestroyingAll(); }
+  };
+  Watcher watcher;
+  {
+    OwningForm f;
+    f.CreateForm();
+    watcher.FreeNotification(&f.Edit);
+    watcher.FreeNotification(&f);
+    watcher.FreeNotification(&f.List);
+    watcher.RemoveFreeNotification(&f.List);
+  }
+  EXPECT_EQ(watcher.whole, (std::vector<std::u16string>{u"Edit", u"SmallForm"}));
+  EXPECT_TRUE(watcher.broken.empty());
+}
+
 TEST(RecreateHandle, ControlsKeepTheirState) {
   SmallForm f;
   f.CreateForm();

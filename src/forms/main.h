@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/caret.h"
 #include "core/queue.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
@@ -76,6 +77,18 @@ public:
   // Where BtnEditClick opens the edit menu, in screen coordinates.
   POINT EditMenuPoint();
 
+  // Editing aids: the caret commands on MEdit, their shortcuts, and the dates
+  // of the edit menu.
+  void UpdateEditMenu();
+  bool IsShortCut(const MSG& msg) override;
+  void PPCaretCutBeforeClick();
+  void PPCaretCutAfterClick();
+  void PPCaretCopyBeforeClick();
+  void PPCaretCopyAfterClick();
+  void PPCaretXchClick();
+  void PPEditPopup();
+  void PPDateClick(tk::TMenuItem& sender);
+
   // Queue and field operations.
   void AddPath(const std::u16string& path);
   void RemoveCurrentItem();
@@ -112,6 +125,8 @@ private:
   // Clears the path, shows item 0 and loads it.
   void ShowHead();
   void FindFileManagerWindow();
+  // One caret command on MEdit: the new text, then the focus, then the caret.
+  void RunCaretCommand(tavu::CaretCommand command);
 
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;

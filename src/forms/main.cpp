@@ -3,12 +3,17 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
+
+#include "common/clipboard.h"
 #include "common/fileops.h"
+#include "common/itemdates.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
+#include "common/wide.h"
+#include "core/dates.h"
 #include "core/handoff.h"
 #include "core/names.h"
-#include "common/wide.h"
 
 using tk::TAlign;
 
@@ -92,6 +97,15 @@ TMainForm::TMainForm()
   PPMostTop.OnClick = [this] { PPMostTopClick(); };
   PPUndo.OnClick = [this] { PPUndoClick(); };
   PPNote.OnClick = [this] { PPNoteClick(); };
+
+  PPEdit.OnPopup = [this] { PPEditPopup(); };
+  PPCaretCutBefore.OnClick = [this] { PPCaretCutBeforeClick(); };
+  PPCaretCutAfter.OnClick = [this] { PPCaretCutAfterClick(); };
+  PPCaretCopyBefore.OnClick = [this] { PPCaretCopyBeforeClick(); };
+  PPCaretCopyAfter.OnClick = [this] { PPCaretCopyAfterClick(); };
+  PPCaretXch.OnClick = [this] { PPCaretXchClick(); };
+  for (auto* item : {&PPDate1, &PPDate2, &PPDate3, &PPDate4, &PPDate5, &PPDate6})
+    item->OnClick = [this, item] { PPDateClick(*item); };
   ListBox.OnRecreated = [this] { queue_.Rebuild(); };
 }
 
@@ -210,7 +224,8 @@ void TMainForm::FormCreate() {
     AddPath(arg);
   LoadCurrentItem();
 
-  MShortCut = {0, 0x6025, 0x6027, 0x404E, 0x6026, 0x6028, 0x6024};
+  for (std::size_t slot = 1; slot <= tavu::kMainShortCuts.size(); ++slot)
+    MShortCut[slot] = tavu::kMainShortCuts[slot - 1];
 }
 
 LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
@@ -254,6 +269,122 @@ void TMainForm::EditNameEnter() {
 }
 void TMainForm::EditExtEnter() {
   MEdit = &EditExt;
+}
+
+// ---- editing aids: caret commands, shortcuts and date entries
+
+void TMainForm::UpdateEditMenu() {
+  std::optional<tavu::EditFieldView> field;
+  std::u16string text, loaded;
+  if (MEdit) {
+    const std::u16string p = EditPath.Text();
+    const tavu::LoadedFields fields = tavu::LoadedFieldsFor(KindOf(p), p);
+    loaded = MEdit == &EditExt ? fields.ext : fields.name;
+    text = MEdit->Text();
+    const int caret = MEdit->CaretIndex();
+    field = tavu::EditFieldView{text, static_cast<std::size_t>(caret < 0 ? 0 : caret), loaded};
+  }
+  const tavu::EditMenuState state = tavu::EditMenuFor(field);
+  PPCaretCutBefore.Enabled = state.cutBefore;
+  PPCaretCutAfter.Enabled = state.cutAfter;
+  PPCaretCopyBefore.Enabled = state.copyBefore;
+  PPCaretCopyAfter.Enabled = state.copyAfter;
+  PPCaretXch.Enabled = state.xch;
+  PPUndo.Enabled = state.undo;
+}
+
+bool TMainForm::IsShortCut(const MSG& msg) {
+  UpdateEditMenu();
+  const std::uint16_t code =
+      tavu::ShortCutCode(static_cast<std::uint32_t>(msg.wParam) & 0xFFFF, GetKeyState(VK_SHIFT) < 0,
+                         GetKeyState(VK_CONTROL) < 0,
+                         (static_cast<std::uint32_t>(msg.lParam) & tavu::kKeyDataAlt) != 0);
+  tavu::ShortCutTable table{};
+  for (std::size_t slot = 1; slot <= table.size(); ++slot)
+    table[slot - 1] = MShortCut[slot];
+  const int slot = tavu::MatchShortCut(code, table);
+  if (slot == 0)
+    return TForm::IsShortCut(msg);
+  // A matched key is consumed also when its item is disabled, so that the
+  // field never sees it (Shift+Ctrl+Left would select a word).
+  struct Command {
+    tk::TMenuItem& item;
+    void (TMainForm::*run)();
+  };
+  const Command commands[] = {
+      {PPCaretCutBefore, &TMainForm::PPCaretCutBeforeClick},
+      {PPCaretCutAfter, &TMainForm::PPCaretCutAfterClick},
+      {PPUndo, &TMainForm::PPUndoClick},
+      {PPCaretCopyBefore, &TMainForm::PPCaretCopyBeforeClick},
+      {PPCaretCopyAfter, &TMainForm::PPCaretCopyAfterClick},
+      {PPCaretXch, &TMainForm::PPCaretXchClick},
+  };
+  const Command& command = commands[slot - 1];
+  if (command.item.Enabled)
+    (this->*command.run)();
+  return true;
+}
+
+void TMainForm::RunCaretCommand(tavu::CaretCommand command) {
+  if (!MEdit)
+    return;
+  tk::TEdit& edit = *MEdit;
+  const int caret = edit.CaretIndex();
+  const tavu::CaretEdit result = tavu::ApplyCaretCommand(
+      command, edit.Text(), static_cast<std::size_t>(caret < 0 ? 0 : caret));
+  if (!result.applies)
+    return;
+  const bool cut =
+      command == tavu::CaretCommand::CopyBefore || command == tavu::CaretCommand::CopyAfter;
+  // A cut whose text the clipboard did not take would lose it: keep the field as it is.
+  if (cut && !Pelvane::CopyTextToClipboard(tk::Application().Handle(), result.clip)) {
+    MessageBeep(0);
+    return;
+  }
+  edit.SetText(result.text);
+  edit.SetFocus();
+  edit.SetSel(static_cast<int>(result.caret), 0);
+}
+
+void TMainForm::PPCaretCutBeforeClick() {
+  RunCaretCommand(tavu::CaretCommand::CutBefore);
+}
+void TMainForm::PPCaretCutAfterClick() {
+  RunCaretCommand(tavu::CaretCommand::CutAfter);
+}
+void TMainForm::PPCaretCopyBeforeClick() {
+  RunCaretCommand(tavu::CaretCommand::CopyBefore);
+}
+void TMainForm::PPCaretCopyAfterClick() {
+  RunCaretCommand(tavu::CaretCommand::CopyAfter);
+}
+void TMainForm::PPCaretXchClick() {
+  RunCaretCommand(tavu::CaretCommand::Xch);
+}
+
+void TMainForm::PPEditPopup() {
+  UpdateEditMenu();
+  const std::u16string p = EditPath.Text();
+  const bool file = Pelvane::IsExistingFile(p);
+  const bool folder = !file && Pelvane::IsExistingFolder(p);
+  // A refused path throws out of here, so the menu does not open.
+  const tavu::DateMenu dates = tavu::DateMenuFor(file || folder, [&](tavu::DateSource source) {
+    return source == tavu::DateSource::Today ? Pelvane::Today()
+                                             : Pelvane::ItemDate(p, folder, source);
+  });
+  for (std::size_t i = 1; i <= 6; ++i) {
+    if (tk::TMenuItem* item = MPPDate[i]) {
+      item->Caption = dates.captions[i - 1];
+      item->Visible = dates.visible;
+    }
+  }
+}
+
+void TMainForm::PPDateClick(tk::TMenuItem& sender) {
+  if (sender.Tag < 1 || sender.Tag > 6)
+    return;
+  if (tk::TMenuItem* item = MPPDate[static_cast<std::size_t>(sender.Tag)])
+    tk::InsertAtCaret(EditName, item->Caption);
 }
 
 // ---- the name and extension fields

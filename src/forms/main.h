@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/commit.h"
+#include "core/caret.h"
 #include "core/queue.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
@@ -86,6 +87,17 @@ public:
   bool PickFolder(const std::u16string& caption, std::u16string& folder);
   // Adds a line to the operation log when logging is on.
   void WriteLog(const std::u16string& text);
+  // Editing aids: the caret commands on MEdit, their shortcuts, and the dates
+  // of the edit menu.
+  void UpdateEditMenu();
+  bool IsShortCut(const MSG& msg) override;
+  void PPCaretCutBeforeClick();
+  void PPCaretCutAfterClick();
+  void PPCaretCopyBeforeClick();
+  void PPCaretCopyAfterClick();
+  void PPCaretXchClick();
+  void PPEditPopup();
+  void PPDateClick(tk::TMenuItem& sender);
 
   // Queue and field operations.
   void AddPath(const std::u16string& path);
@@ -128,6 +140,8 @@ private:
   // Clears the path, shows item 0 and loads it.
   void ShowHead();
   void FindFileManagerWindow();
+  // One caret command on MEdit: the new text, then the focus, then the caret.
+  void RunCaretCommand(tavu::CaretCommand command);
 
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;

@@ -6,6 +6,7 @@
 #include <deque>
 #include <utility>
 
+#include "core/caret.h"
 #include "core/error.h"
 #include "toolkit/forms.h"
 #include "common/wide.h"
@@ -507,6 +508,12 @@ HBRUSH TEdit::CtlColor(HDC dc) {
   SetBkColor(dc, GetSysColor(color_));
   SetTextColor(dc, GetSysColor(Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
   return GetSysColorBrush(color_);
+}
+
+void InsertAtCaret(TEdit& edit, const std::u16string& text) {
+  const int caret = edit.CaretIndex();
+  edit.SetText(
+      tavu::InsertedAtCaret(edit.Text(), static_cast<std::size_t>(caret < 0 ? 0 : caret), text));
 }
 
 // ---- TButton

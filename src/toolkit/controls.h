@@ -211,6 +211,11 @@ private:
   DWORD savedSel_[2] = {0, 0};
 };
 
+// Puts `text` into the edit at its caret index (CaretIndex) and nothing else:
+// the focus stays, the caret is not placed, a selection is not replaced, and
+// MaxLength (a limit for typing) does not cut it.
+void InsertAtCaret(TEdit& edit, const std::u16string& text);
+
 class TButton : public TWinControl {
 public:
   using TWinControl::TWinControl;

@@ -1,0 +1,104 @@
+// The edit menu of a real TAVU process, driven from outside with the mouse
+// button's message and keys, as a user would: a date lands where the caret
+// was left in the name field.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace e2e {
+namespace {
+
+class EditMenu : public TavuTest {};
+
+// Posts a key press to a window of the program, as the keyboard would deliver it.
+void PostKey(HWND target, WPARAM vk) {
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC))
+                      << 16;
+  PostMessageW(target, WM_KEYDOWN, vk, scan | 1);
+  PostMessageW(target, WM_KEYUP, vk, scan | 1 | (1 << 30) | (1u << 31));
+}
+
+// The caret of an edit in another process (an empty selection at its index), or -1.
+int CaretOf(HWND edit) {
+  DWORD_PTR sel = 0;
+  if (!SendMessageTimeoutW(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, 5000, &sel))
+    return -1;
+  return LOWORD(sel) == HIWORD(sel) ? LOWORD(sel) : -1;
+}
+
+struct Search {
+  DWORD pid;
+  const wchar_t* className;
+  const wchar_t* caption; // null: any
+  HWND found;
+};
+
+BOOL CALLBACK Match(HWND wnd, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  std::wstring cls = ClassOf(wnd);
+  if (cls.rfind(L"TAVU.", 0) == 0)
+    cls.erase(0, 5);
+  if (WindowProcessId(wnd) != s->pid || cls != s->className || !IsWindowVisible(wnd))
+    return TRUE;
+  if (s->caption && TextOf(wnd) != s->caption)
+    return TRUE;
+  s->found = wnd;
+  return FALSE;
+}
+
+// A visible child of `parent` (or, without one, a top-level window) of the
+// process with the class and caption.
+HWND FindOf(DWORD pid, HWND parent, const wchar_t* className, const wchar_t* caption = nullptr) {
+  Search s{pid, className, caption, nullptr};
+  if (parent)
+    EnumChildWindows(parent, Match, reinterpret_cast<LPARAM>(&s));
+  else
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+TEST_F(EditMenu, InsertsTodaysDateWhereTheCaretWasLeftInTheName) {
+  const std::wstring file = Temp() + L"\\report.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(file));
+  Process& tavu = Launch(Quoted({file}));
+  HWND main = WaitForMainWindow(tavu.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  HWND edit = FindOf(tavu.Id(), main, L"Button", L"編集(&E)");
+  ASSERT_NE(edit, nullptr) << "no edit button";
+  ASSERT_EQ(TextOf(c.name), L"report");
+
+  PostKey(c.name, VK_HOME);
+  PostKey(c.name, VK_RIGHT);
+  PostKey(c.name, VK_RIGHT);
+  ASSERT_TRUE(WaitUntil([&] { return CaretOf(c.name) == 2; })) << "the caret did not move";
+
+  // Posted, not sent: the menu runs a modal loop inside the program.
+  PostMessageW(edit, BM_CLICK, 0, 0);
+  HWND menu = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (menu = FindOf(tavu.Id(), nullptr, L"#32768")) != nullptr; }))
+      << "the edit menu did not open";
+  SYSTEMTIME today;
+  GetLocalTime(&today);
+  // From no selection, Up reaches the last item, the word list; five more
+  // pass the creation, write and today's dates up to today's hyphenated one.
+  for (int i = 0; i < 6; ++i)
+    PostKey(main, VK_UP);
+  PostKey(main, VK_RETURN);
+
+  wchar_t date[16];
+  swprintf(date, 16, L"%04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+  const std::wstring expected = L"re" + std::wstring(date) + L"port";
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(c.name) == expected; }))
+      << "name is " << testing::PrintToString(TextOf(c.name));
+  EXPECT_FALSE(IsWindowVisible(menu));
+  EXPECT_EQ(TextOf(c.ext), L"txt");
+}
+
+} // namespace
+} // namespace e2e

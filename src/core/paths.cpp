@@ -72,6 +72,27 @@ std::u16string FolderOf(const std::u16string& path) {
   return path.substr(0, strippable ? pos : pos + 1);
 }
 
+std::u16string PathRoot(const std::u16string& path) {
+  if (path.size() >= 2 && path[1] == u':')
+    return path.substr(0, 2);
+  if (path.size() > 2 && path[0] == u'\\' && path[1] == u'\\') {
+    const auto server = path.find(u'\\', 2);
+    if (server == std::u16string::npos || server == 2)
+      return path;
+    const auto share = path.find(u'\\', server + 1);
+    return share == std::u16string::npos ? path : path.substr(0, share);
+  }
+  return std::u16string();
+}
+
+bool IsSameOrInside(const std::u16string& path, const std::u16string& folder) {
+  const auto p = ExcludeTrailingSeparator(path);
+  const auto f = ExcludeTrailingSeparator(folder);
+  if (f.empty() || p.compare(0, f.size(), f) != 0)
+    return false;
+  return p.size() == f.size() || p[f.size()] == u'\\';
+}
+
 // Which drive root, if any, must be asked whether it is ready for the path.
 DriveQuery ClassifyDrive(const std::u16string& path) {
   DriveQuery query;

@@ -19,6 +19,14 @@ std::u16string ExcludeTrailingSeparator(const std::u16string& path);
 // The folder without its trailing backslash, except after a colon or another backslash.
 std::u16string FolderOf(const std::u16string& path);
 
+// The root a path lives under: "X:" for a drive path, "\\server\share" for
+// a UNC path, empty for anything else. Letter case is kept.
+std::u16string PathRoot(const std::u16string& path);
+// True when `path` is `folder` itself or lies inside it, component by
+// component (C:\a\b is inside C:\a, C:\ab is not). Both must be full paths
+// in one letter case; one trailing backslash on either is ignored.
+bool IsSameOrInside(const std::u16string& path, const std::u16string& folder);
+
 // What the drive test must ask for a path: nothing (not ready), nothing
 // (ready: a backslash path), or the size of the drive root "X:\".
 struct DriveQuery {

@@ -97,6 +97,41 @@ TEST(Paths, LastCharPos) {
         << testing::PrintToString(r.ch) << " in " << testing::PrintToString(r.text);
 }
 
+TEST(Paths, PathRoot) {
+  const std::map<std::u16string, std::u16string> rows = {
+      {u"C:\\dir\\file.txt", u"C:"},
+      {u"e:\\", u"e:"},
+      {u"C:", u"C:"},
+      {u"\\\\Server\\Share\\dir\\f", u"\\\\Server\\Share"},
+      {u"\\\\server\\share", u"\\\\server\\share"},
+      {u"\\\\server", u"\\\\server"},
+      {u"\\dir\\file", u""},
+      {u"dir\\file", u""},
+      {u"", u""},
+  };
+  for (const auto& [path, root] : rows)
+    EXPECT_EQ(PathRoot(path), root) << testing::PrintToString(path);
+}
+
+TEST(Paths, IsSameOrInside) {
+  struct Row {
+    std::u16string path, folder;
+    bool inside;
+  };
+  const Row rows[] = {
+      {u"C:\\A", u"C:\\A", true},       {u"C:\\A\\", u"C:\\A", true},
+      {u"C:\\A", u"C:\\A\\", true},     {u"C:\\A\\B", u"C:\\A", true},
+      {u"C:\\A\\B\\C", u"C:\\A", true}, {u"C:\\AB", u"C:\\A", false},
+      {u"C:\\A.B\\C", u"C:\\A", false}, {u"C:\\A", u"C:\\A\\B", false},
+      {u"C:\\B", u"C:\\A", false},      {u"C:\\X", u"C:\\", true},
+      {u"D:\\A", u"C:\\", false},       {u"\\\\S\\T\\A\\B", u"\\\\S\\T\\A", true},
+      {u"C:\\A", u"", false},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(IsSameOrInside(r.path, r.folder), r.inside)
+        << testing::PrintToString(r.path) << " in " << testing::PrintToString(r.folder);
+}
+
 TEST(Paths, ClassifyDrive) {
   struct Row {
     std::u16string path;

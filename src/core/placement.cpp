@@ -55,7 +55,7 @@ TaskbarEdge TaskbarEdgeOf(unsigned systemEdge) {
   }
 }
 
-Rect ScreenArea(Rect area, TaskbarEdge edge, const Rect& taskbar) {
+Rect ScreenArea(Rect area, TaskbarEdge edge, const Rect& taskbar, const Rect& screen) {
   switch (edge) {
   case TaskbarEdge::Top:
     area.top = Clamp(std::int64_t{area.top} - taskbar.bottom);
@@ -72,6 +72,12 @@ Rect ScreenArea(Rect area, TaskbarEdge edge, const Rect& taskbar) {
   case TaskbarEdge::None:
     break;
   }
+  // A taskbar that takes nothing from the work area (hidden until pointed
+  // at, or on another monitor) would otherwise push the area off the screen.
+  area.left = std::max(area.left, screen.left);
+  area.top = std::max(area.top, screen.top);
+  area.right = std::min(area.right, screen.right);
+  area.bottom = std::min(area.bottom, screen.bottom);
   return area;
 }
 

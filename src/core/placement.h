@@ -56,9 +56,9 @@ bool IsOffScreen(const Bounds& bounds, const MonitorAt& onMonitor);
 // ABE_RIGHT, ABE_BOTTOM); anything else gives None.
 TaskbarEdge TaskbarEdgeOf(unsigned systemEdge);
 
-// The work area grown by the taskbar standing on the given edge: with one
-// taskbar on the primary monitor, the whole primary screen.
-Rect ScreenArea(Rect workArea, TaskbarEdge edge, const Rect& taskbar);
+// The work area grown by the taskbar standing on the given edge, within the
+// primary screen: with one taskbar on the primary monitor, that whole screen.
+Rect ScreenArea(Rect workArea, TaskbarEdge edge, const Rect& taskbar, const Rect& screen);
 
 // Where a window of the size stands centred between the screen origin and
 // the area's right and bottom edges.

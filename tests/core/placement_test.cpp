@@ -102,6 +102,15 @@ TEST(Placement, CentredInTheScreenWidenedByTheTaskbar) {
        {1880, 0, 1920, 1080},
        kPrimary,
        {460, 440}},
+      // A taskbar that leaves the work area whole (auto-hidden) widens nothing
+      // beyond the screen.
+      {"auto-hidden", kPrimary, TaskbarEdge::Bottom, {0, 1078, 1920, 1080}, kPrimary, {460, 440}},
+      {"auto-hidden on the right",
+       kPrimary,
+       TaskbarEdge::Right,
+       {1918, 0, 1920, 1080},
+       kPrimary,
+       {460, 440}},
       // The taskbar query failed: its rectangle means nothing and is not used.
       {"unknown",
        {0, 0, 1920, 1040},
@@ -111,7 +120,7 @@ TEST(Placement, CentredInTheScreenWidenedByTheTaskbar) {
        {460, 420}},
   };
   for (const auto& c : cases) {
-    Rect screen = ScreenArea(c.workArea, c.edge, c.taskbar);
+    Rect screen = ScreenArea(c.workArea, c.edge, c.taskbar, kPrimary);
     EXPECT_EQ(screen, c.screen) << c.what;
     EXPECT_EQ(CentredPosition(screen, 1000, 200), c.position) << c.what;
   }

@@ -42,6 +42,12 @@ public:
   throw tavu::Exception(tavu::CannotCreateText(path, SystemMessage(error)));
 }
 
+void EnterProgramFolder() {
+  SetCurrentDirectoryW(AsWide(ProgramFolder()));
+}
+
+} // namespace
+
 std::string ReadWholeFile(const std::u16string& path) {
   // Others may go on reading it, but nobody may write while we read.
   ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -66,10 +72,8 @@ std::string ReadWholeFile(const std::u16string& path) {
   return bytes;
 }
 
-// Writes the bytes beside the file, flushes them, then puts them in the
-// file's place in one step: a crash or a full disk leaves the old file or
-// the new one, never a torn one.
-void ReplaceFile(const std::u16string& path, const std::string& bytes) {
+// A crash or a full disk leaves the old file or the new one, never a torn one.
+void ReplaceFileBytes(const std::u16string& path, const std::string& bytes) {
   const std::u16string temp = path + u".new";
   {
     ScopedFileHandle h(CreateFileW(AsWide(temp), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -102,12 +106,6 @@ void ReplaceFile(const std::u16string& path, const std::string& bytes) {
     ThrowCannotCreate(path, error);
   }
 }
-
-void EnterProgramFolder() {
-  SetCurrentDirectoryW(AsWide(ProgramFolder()));
-}
-
-} // namespace
 
 const tavu::CodePage& AnsiCodePage() {
   static const Win32AnsiCodePage codePage;
@@ -161,7 +159,7 @@ bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16strin
     free = !(IsExistingFile(path) && !h);
   }
   if (free)
-    ReplaceFile(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));
+    ReplaceFileBytes(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));
   EnterProgramFolder();
   return free;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "core/error.h"
 #include "core/listfile.h"
 
 // Reading and writing the program's line files (the log, the word list) and
@@ -21,6 +22,15 @@ std::u16string SystemMessage(DWORD error);
 // The folder that holds the program, without a trailing backslash unless it
 // is a drive root.
 std::u16string ProgramFolder();
+
+// The whole file's bytes, read while nobody may write it. Throws the
+// "cannot be opened" error when it cannot be read.
+std::string ReadWholeFile(const std::u16string& path);
+
+// Writes the bytes beside the file, flushes them, then puts them in the
+// file's place in one step. Throws the "cannot be created" error when any
+// step fails, leaving the file as it was.
+void ReplaceFileBytes(const std::u16string& path, const std::string& bytes);
 
 // Clears `list` and fills it with the file's lines decoded with `encoding`
 // (a missing file gives none), then makes the program's folder the current

@@ -218,10 +218,10 @@ std::string AsciiNameKey(const std::u16string& name) {
   return key;
 }
 
-IniFile::IniFile(const IniCodePage& codePage, IniNameKey nameKey)
+IniFile::IniFile(const CodePage& codePage, IniNameKey nameKey)
     : codePage_(codePage), nameKey_(std::move(nameKey)) {}
 
-IniFile::IniFile(std::string_view bytes, const IniCodePage& codePage, IniNameKey nameKey)
+IniFile::IniFile(std::string_view bytes, const CodePage& codePage, IniNameKey nameKey)
     : codePage_(codePage), nameKey_(std::move(nameKey)) {
   std::u16string text;
   if (StartsWith(bytes, "\xEF\xBB\xBF")) {

@@ -7,15 +7,9 @@
 #include <unordered_map>
 #include <vector>
 
-namespace tavu {
+#include "core/listfile.h"
 
-// The system's ANSI code page, used for a settings file without a byte-order mark.
-class IniCodePage {
-public:
-  virtual ~IniCodePage() = default;
-  virtual std::u16string Decode(std::string_view bytes) const = 0;
-  virtual std::string Encode(const std::u16string& text) const = 0;
-};
+namespace tavu {
 
 // A matching key for a section or key name: two names are the same name exactly
 // when their keys are equal (for instance a locale sort key that ignores case).
@@ -30,12 +24,12 @@ class IniFile {
 public:
   // A file that did not exist: every read gives its default, and Save writes
   // the ANSI code page without a mark.
-  explicit IniFile(const IniCodePage& codePage, IniNameKey nameKey = AsciiNameKey);
+  explicit IniFile(const CodePage& codePage, IniNameKey nameKey = AsciiNameKey);
   // A file with the given content, in the encoding its byte-order mark names.
-  IniFile(std::string_view bytes, const IniCodePage& codePage, IniNameKey nameKey = AsciiNameKey);
+  IniFile(std::string_view bytes, const CodePage& codePage, IniNameKey nameKey = AsciiNameKey);
   // The code page is kept by reference: a temporary one would dangle.
-  IniFile(const IniCodePage&&, IniNameKey = AsciiNameKey) = delete;
-  IniFile(std::string_view, const IniCodePage&&, IniNameKey = AsciiNameKey) = delete;
+  IniFile(const CodePage&&, IniNameKey = AsciiNameKey) = delete;
+  IniFile(std::string_view, const CodePage&&, IniNameKey = AsciiNameKey) = delete;
 
   // The value of the key's first occurrence; nothing for a missing key or a key without "=".
   std::optional<std::u16string> ReadString(const std::u16string& section,
@@ -75,7 +69,7 @@ private:
   Entry MakeEntry(std::u16string key, std::optional<std::u16string> value) const;
   void Write(const std::u16string& section, const std::u16string& key, std::u16string value);
 
-  const IniCodePage& codePage_;
+  const CodePage& codePage_;
   IniNameKey nameKey_;
   Encoding encoding_ = Encoding::Ansi;
   std::vector<Section> sections_;

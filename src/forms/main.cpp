@@ -7,13 +7,17 @@
 
 #include "common/clipboard.h"
 #include "common/fileops.h"
+#include "common/inifile.h"
 #include "common/itemdates.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
+#include "common/placement.h"
 #include "common/wide.h"
 #include "core/dates.h"
+#include "core/error.h"
 #include "core/handoff.h"
 #include "core/names.h"
+#include "core/placement.h"
 
 using tk::TAlign;
 
@@ -83,6 +87,7 @@ TMainForm::TMainForm()
   DefaultButton = &BtnOK;
   CancelButton = &BtnCancel;
   OnCreate = [this] { FormCreate(); };
+  OnCloseQuery = [this] { return FormCloseQuery(); };
 
   BtnOption.OnClick = [this] { BtnOptionClick(); };
   BtnNameClear.OnClick = [this] { BtnNameClearClick(); };
@@ -207,6 +212,14 @@ void TMainForm::FormCreate() {
     if (item)
       item->Tag = i;
   }
+  // An unreadable settings file is shown and leaves the defaults; the paths
+  // the program was started with must still be queued and loaded.
+  try {
+    ReadSettings();
+  } catch (const tavu::Exception&) {
+    tk::Application().HandleException();
+  }
+  Pelvane::EnsureOnScreen(Handle());
   PPMostTopClick();
 
   NONCLIENTMETRICSW ncm{};
@@ -234,6 +247,55 @@ LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return TForm::DefaultHandler(msg, wp, lp);
+}
+
+// ---- settings and placement
+
+namespace {
+const char16_t kWindowSection[] = u"Window";
+
+std::u16string SettingsPath() {
+  return Pelvane::DataFolder + u"TAVU.ini";
+}
+} // namespace
+
+void TMainForm::ReadSettings() {
+  const Pelvane::IniFile ini(SettingsPath());
+  SetBounds(Left(), Top(), ini.ReadInteger(kWindowSection, u"Width", Width()), Height());
+  SetBounds(Left(), Top(), Width(), ini.ReadInteger(kWindowSection, u"Height", Height()));
+  SetBounds(Left(), ini.ReadInteger(kWindowSection, u"Top", Top()), Width(), Height());
+  SetBounds(ini.ReadInteger(kWindowSection, u"Left", Left()), Top(), Width(), Height());
+  PPMostTop.Checked = ini.ReadBool(kWindowSection, u"MostTop", PPMostTop.Checked);
+  CHKOKClose.SetChecked(ini.ReadBool(kWindowSection, u"OKClose", CHKOKClose.Checked()));
+  PPLog.Checked = ini.ReadBool(kWindowSection, u"Log", PPLog.Checked);
+}
+
+bool TMainForm::FormCloseQuery() {
+  try {
+    Pelvane::IniFile ini(SettingsPath());
+    // A minimised window stands at -32000: its restored frame is the one to keep.
+    const RECT r = RestoredBounds();
+    ini.WriteInteger(kWindowSection, u"Width", r.right - r.left);
+    ini.WriteInteger(kWindowSection, u"Height", r.bottom - r.top);
+    ini.WriteInteger(kWindowSection, u"Top", r.top);
+    ini.WriteInteger(kWindowSection, u"Left", r.left);
+    ini.WriteBool(kWindowSection, u"MostTop", PPMostTop.Checked);
+    ini.WriteBool(kWindowSection, u"OKClose", CHKOKClose.Checked());
+    ini.WriteBool(kWindowSection, u"Log", PPLog.Checked);
+    ini.UpdateFile();
+  } catch (const tavu::Exception&) {
+    // Keeping the window open would keep it open for as long as the file
+    // stays unwritable: show the error and close all the same.
+    tk::Application().HandleException();
+  }
+  return true;
+}
+
+void TMainForm::WMExitSizeMove() {
+  // The list fills whatever the panels leave, so a window that was only
+  // moved keeps its height; one squeezed below the panels grows back to them.
+  SetClientHeight(
+      tavu::ClientHeightForRows({PanelEdit.Height(), PanelBtn.Height(), ListBox.Height()}));
 }
 
 // ---- menus and buttons of the window

@@ -105,6 +105,16 @@ public:
   void ShowQueueHead();
   void LoadCurrentItem();
 
+  // ---- settings and placement
+  // Reads "TAVU.ini" in the data folder: the bounds, then the three options,
+  // each applied at once with its current value as the default.
+  void ReadSettings();
+  // Writes the bounds and the three options to "TAVU.ini"; an error is shown
+  // and the close goes on, so the window can always be closed.
+  bool FormCloseQuery();
+  // The client height follows the heights of the rows after a move or resize.
+  void WMExitSizeMove() override;
+
   // Private fields, kept public for the tests that look at them.
   std::u16string MCopyMoveDir;
   tk::TEdit* MEdit = nullptr;

@@ -10,7 +10,7 @@ namespace {
 
 // Latin-1 stands in for the ANSI code page (every test text fits it): its bytes
 // differ from UTF-8's, so a file that takes the wrong path shows it.
-class Latin1 : public IniCodePage {
+class Latin1 : public CodePage {
 public:
   std::u16string Decode(std::string_view bytes) const override {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());

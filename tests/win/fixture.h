@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "common/pelvane.h"
 #include "forms/main.h"
+#include "scratch.h"
 #include "toolkit/forms.h"
 
 namespace wintest {
@@ -107,6 +109,12 @@ inline void Type(tk::TEdit& edit, const std::u16string& text) {
 class MainWindow {
 public:
   explicit MainWindow(std::vector<std::u16string> arguments = {}) {
+    // A test that names no data folder gets a fresh one, so that no test
+    // reads the settings another one wrote at its close.
+    if (Pelvane::DataFolder.empty()) {
+      data_ = std::make_unique<ScratchFolder>();
+      Pelvane::DataFolder = data_->Path(u"");
+    }
     ResetApplication();
     tk::Application().Title = u"TAVU";
     form_ = std::make_unique<TMainForm>();
@@ -122,6 +130,8 @@ public:
     form_.reset();
     Pump(10);
     ResetApplication();
+    if (data_)
+      Pelvane::DataFolder.clear();
   }
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -132,6 +142,7 @@ public:
   HWND Handle() { return form_->Handle(); }
 
 private:
+  std::unique_ptr<ScratchFolder> data_;
   std::unique_ptr<TMainForm> form_;
 };
 

@@ -1,0 +1,103 @@
+// "TAVU.ini" between real runs: written whole at the first close, and an
+// option changed in it taken up by the next run (logging on: the commit is
+// logged).
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+
+namespace e2e {
+namespace {
+
+class SettingsFile : public TavuTest {};
+
+std::string ReadBytes(const std::wstring& path) {
+  ScopedFileHandle h(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!h)
+    return {};
+  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  ScopedFileHandle h(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(h);
+  DWORD wrote = 0;
+  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
+}
+
+std::vector<std::string> CrLfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(bytes.substr(start, end - start));
+  if (start != bytes.size())
+    lines.push_back("<unterminated>" + bytes.substr(start));
+  return lines;
+}
+
+bool IsNumber(const std::string& text) {
+  std::size_t i = text.starts_with('-') ? 1 : 0;
+  return i < text.size() && text.find_first_not_of("0123456789", i) == std::string::npos;
+}
+
+TEST_F(SettingsFile, FirstCloseWritesItWholeAndTheNextRunTakesLoggingFromIt) {
+  const std::wstring first = Temp() + L"\\first.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(first));
+  Process& run1 = Launch(Quoted({first}));
+  HWND main = WaitForMainWindow(run1.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  PressEscape(main, c.name);
+  ASSERT_TRUE(run1.WaitForExit(kDeadlineMs)) << "Esc on the only item did not end TAVU";
+
+  const std::wstring ini = DataFolder() + L"\\TAVU.ini";
+  const auto lines = CrLfLines(ReadBytes(ini));
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[0], "[Window]");
+  const char* numbers[] = {"Width=", "Height=", "Top=", "Left="};
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_TRUE(lines[i + 1].starts_with(numbers[i])) << lines[i + 1];
+    EXPECT_TRUE(IsNumber(lines[i + 1].substr(std::string(numbers[i]).size()))) << lines[i + 1];
+  }
+  EXPECT_EQ(lines[5], "MostTop=0");
+  EXPECT_EQ(lines[6], "OKClose=1");
+  EXPECT_EQ(lines[7], "Log=0");
+  EXPECT_EQ(lines[8], "");
+
+  std::string edited;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    edited += (i == 7 ? std::string("Log=1") : lines[i]) + "\r\n";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(ini, edited));
+
+  const std::wstring second = Temp() + L"\\second.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(second));
+  Process& run2 = Launch(Quoted({second}));
+  main = WaitForMainWindow(run2.Id());
+  ASSERT_NE(main, nullptr);
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  DWORD_PTR result = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(c.name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"renamed"),
+                                  SMTO_NORMAL, 5000, &result));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  ASSERT_TRUE(SendMessageTimeoutW(c.ok, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result));
+  ASSERT_TRUE(run2.WaitForExit(kDeadlineMs)) << "OK on the only item did not end TAVU";
+
+  const std::wstring renamed = Temp() + L"\\renamed.txt";
+  EXPECT_TRUE(IsFile(renamed));
+  const auto log = CrLfLines(ReadBytes(DataFolder() + L"\\TAVU.log"));
+  ASSERT_EQ(log.size(), 1u) << "logging was not taken from the settings file";
+  const std::string arrow = std::string(second.begin(), second.end()) + "->" +
+                            std::string(renamed.begin(), renamed.end());
+  EXPECT_TRUE(log[0].ends_with(arrow)) << log[0];
+  EXPECT_EQ(CrLfLines(ReadBytes(ini))[7], "Log=1");
+}
+
+} // namespace
+} // namespace e2e

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/commit.h"
+#include "common/pelvane.h"
 #include "core/caret.h"
 #include "core/queue.h"
 #include "toolkit/controls.h"
@@ -115,19 +116,22 @@ public:
   // The client height follows the heights of the rows after a move or resize.
   void WMExitSizeMove() override;
 
-  // Private fields, kept public for the tests that look at them.
-  std::u16string MCopyMoveDir;
-  tk::TEdit* MEdit = nullptr;
-  std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
-  std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
-  HWND MExp = nullptr;
-
   // The command-line arguments FormCreate queues.
   std::vector<std::u16string> Arguments;
 
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+  friend class MainFormTestAccess;
+
+  std::u16string MCopyMoveDir;
+  tk::TEdit* MEdit = nullptr;
+  std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
+  std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
+  HWND MExp = nullptr;
+  // Whether the taskbar stays on top of other windows (replaceable for tests).
+  bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
+
   class ListBoxQueue : public tavu::QueueList {
   public:
     explicit ListBoxQueue(tk::TListBox& list) : list_(list) {}
@@ -157,12 +161,12 @@ private:
   tavu::WorkQueue queue_;
 };
 
-// The program's start-up once it knows it runs alone: the application window
-// first (the program looks right below it for the window it was started
-// from), then the main window made with the arguments and its creation
-// handler run. The main routine runs the message loop afterwards.
 // Asks the shell to rename old to new (full paths), with undo; true when the
 // shell reports success.
 bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
 
+// The program's start-up once it knows it runs alone: the application window
+// first (the program looks right below it for the window it was started
+// from), then the main window made with the arguments and its creation
+// handler run. The main routine runs the message loop afterwards.
 std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments);

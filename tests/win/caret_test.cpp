@@ -280,7 +280,7 @@ TEST(CaretShortcuts, MatchExactlyAndAreConsumedAlsoWhenDisabled) {
   MainWindow w({dir.File(u"report.txt")});
   auto& f = *w;
   f.EditName.SetFocus();
-  ASSERT_EQ(f.MEdit, &f.EditName);
+  ASSERT_EQ(wintest::Fields(f).MEdit, &f.EditName);
 
   // The name as loaded: Ctrl+N has nothing to restore, and no key reaches the field.
   {
@@ -316,7 +316,7 @@ TEST(CaretShortcuts, ActOnTheExtensionWhenItWasEnteredLast) {
   MainWindow w({dir.File(u"report.txt")});
   auto& f = *w;
   f.EditExt.SetFocus();
-  ASSERT_EQ(f.MEdit, &f.EditExt);
+  ASSERT_EQ(wintest::Fields(f).MEdit, &f.EditExt);
   Press({VK_END});
   Press({VK_LEFT});
   Press(kCutBefore);
@@ -360,7 +360,7 @@ TEST(CaretCommands, DoNothingBeforeAFieldWasEntered) {
   MainWindow w;
   auto& f = *w;
   f.EditName.SetText(u"abcdef");
-  f.MEdit = nullptr;
+  wintest::Fields(f).MEdit = nullptr;
   for (auto* item : {&f.PPCaretCutBefore, &f.PPCaretCutAfter, &f.PPCaretCopyBefore,
                      &f.PPCaretCopyAfter, &f.PPCaretXch, &f.PPUndo})
     item->Enabled = true;
@@ -574,8 +574,8 @@ TEST(DateEntries, AreHiddenWithoutAnExistingItem) {
   for (const auto& line : seam.calls[0].lines)
     EXPECT_EQ(line.text.find(u"yyyy"), std::u16string::npos);
   for (int i = 1; i <= 6; ++i) {
-    EXPECT_FALSE(f.MPPDate[static_cast<std::size_t>(i)]->Visible) << i;
-    EXPECT_EQ(f.MPPDate[static_cast<std::size_t>(i)]->Caption,
+    EXPECT_FALSE(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)]->Visible) << i;
+    EXPECT_EQ(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)]->Caption,
               i % 2 ? u"yyyy年mm月dd日" : u"yyyy-mm-dd");
   }
 

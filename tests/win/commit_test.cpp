@@ -255,7 +255,7 @@ TEST_F(Commit, MoveWithAnUnchangedNameAndCopyOntoATakenName) {
   }
   EXPECT_TRUE(Exists(dir.Path(u"dest\\a.txt")));
   EXPECT_FALSE(Exists(a));
-  EXPECT_EQ((*w)->MCopyMoveDir, dest);
+  EXPECT_EQ(wintest::Fields(**w).MCopyMoveDir, dest);
 
   (*w)->ComboBox.SetItemIndex(2);
   {
@@ -282,7 +282,7 @@ TEST_F(Commit, ACancelledPickerRenamesNothing) {
   }
   EXPECT_TRUE(Exists(a));
   EXPECT_EQ((*w)->EditPath.Text(), a);
-  EXPECT_TRUE((*w)->MCopyMoveDir.empty());
+  EXPECT_TRUE(wintest::Fields(**w).MCopyMoveDir.empty());
   EXPECT_TRUE(LogTexts().empty());
 }
 
@@ -330,7 +330,7 @@ TEST_F(Commit, TheFileManagerIsAskedToRefreshOnlyWhenStartedWithAPath) {
       std::vector<std::u16string> drop{a};
       (*w)->DropDstFileDrop(drop);
     }
-    (*w)->MExp = probe.Get();
+    wintest::Fields(**w).MExp = probe.Get();
     (*w)->EditName.SetText(started ? u"s2" : u"d2");
     (*w)->BtnOK.Click();
     ASSERT_FALSE(Exists(a));

@@ -245,18 +245,18 @@ TEST(MainFormFileManager, FindsTheWindowRightBelowTheApplication) {
     SCOPED_TRACE(testing::PrintToString(ToU16(cls)));
     StandIn manager(cls);
     manager.PlaceBelow(app);
-    w->MExp = nullptr;
+    wintest::Fields(*w).MExp = nullptr;
     w->PPUndoClick();
-    EXPECT_EQ(w->MExp, manager.Handle());
+    EXPECT_EQ(wintest::Fields(*w).MExp, manager.Handle());
   }
 
   // Anything else leaves the last one found.
   StandIn other(L"TavuSomeOtherWindow");
   other.PlaceBelow(app);
   const HWND previous = reinterpret_cast<HWND>(0x1234);
-  w->MExp = previous;
+  wintest::Fields(*w).MExp = previous;
   w->PPUndoClick();
-  EXPECT_EQ(w->MExp, previous);
+  EXPECT_EQ(wintest::Fields(*w).MExp, previous);
 
   // A hidden file manager is not the window below.
   {
@@ -265,7 +265,7 @@ TEST(MainFormFileManager, FindsTheWindowRightBelowTheApplication) {
     ShowWindow(manager.Handle(), SW_HIDE);
     other.PlaceBelow(manager.Handle());
     w->PPUndoClick();
-    EXPECT_EQ(w->MExp, previous);
+    EXPECT_EQ(wintest::Fields(*w).MExp, previous);
   }
 }
 
@@ -274,15 +274,20 @@ TEST(MainFormFileManager, LooksPastATaskbarThatIsNotOnTop) {
   MainWindow w({dir.File(u"plain.txt")});
   const HWND app = tk::Application().Handle();
   StandIn tray(L"Shell_TrayWnd");
-  StandIn next(L"TavuWindowBelowTheTaskbar");
+  StandIn next(L"CabinetWClass");
   tray.PlaceBelow(app);
   next.PlaceBelow(tray.Handle());
   const HWND previous = reinterpret_cast<HWND>(0x1234);
-  w->MExp = previous;
+  auto fields = wintest::Fields(*w);
+  // A taskbar on top of everything is not where the user came from: keep the last one.
+  fields.MTaskbarOnTop = [] { return true; };
+  fields.MExp = previous;
   w->PPUndoClick();
-  const bool onTop = Pelvane::IsTaskbarAlwaysOnTop();
-  RecordProperty("TaskbarAlwaysOnTop", onTop ? "yes" : "no");
-  EXPECT_EQ(w->MExp, onTop ? previous : next.Handle());
+  EXPECT_EQ(fields.MExp, previous);
+  // One that is not on top only happens to lie there: the window below it counts.
+  fields.MTaskbarOnTop = [] { return false; };
+  w->PPUndoClick();
+  EXPECT_EQ(fields.MExp, next.Handle());
 }
 
 } // namespace

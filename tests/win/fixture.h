@@ -41,6 +41,22 @@ inline void Pump(DWORD ms = 50) {
 
 } // namespace wintest
 
+// The tests' way to the main window's private fields.
+struct MainFormFields {
+  std::u16string& MCopyMoveDir;
+  tk::TEdit*& MEdit;
+  std::array<tk::TMenuItem*, 7>& MPPDate;
+  std::array<std::uint16_t, 7>& MShortCut;
+  HWND& MExp;
+  bool (*&MTaskbarOnTop)();
+};
+class MainFormTestAccess {
+public:
+  static MainFormFields Of(TMainForm& f) {
+    return {f.MCopyMoveDir, f.MEdit, f.MPPDate, f.MShortCut, f.MExp, f.MTaskbarOnTop};
+  }
+};
+
 namespace tk {
 // The tests' way into the application object.
 class ApplicationTestAccess {
@@ -57,6 +73,10 @@ public:
 } // namespace tk
 
 namespace wintest {
+
+inline MainFormFields Fields(TMainForm& f) {
+  return MainFormTestAccess::Of(f);
+}
 
 // Forgets a finished message loop: removes the WM_QUIT a closed main form
 // posted, and lets the next test's loop run.

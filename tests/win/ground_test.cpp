@@ -317,7 +317,7 @@ TEST(StartUp, TheWindowItWasStartedFromIsFoundInTheRealOrder) {
   tk::ApplicationTestAccess::ForgetWindow();
   wintest::ResetApplication();
   auto form = StartMainWindow({file});
-  EXPECT_EQ(form->MExp, manager.Handle());
+  EXPECT_EQ(wintest::Fields(*form).MExp, manager.Handle());
   tk::Application().MainForm = nullptr;
   form.reset();
   wintest::ResetApplication();

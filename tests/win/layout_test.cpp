@@ -124,7 +124,7 @@ TEST(MainWindowFrame, TitleClassAndTitleBarButtons) {
 TEST(MainWindowFrame, FocusStartsInTheNameField) {
   MainWindow w;
   EXPECT_EQ(GetFocus(), w->EditName.Handle());
-  EXPECT_EQ(w->MEdit, &w->EditName);
+  EXPECT_EQ(wintest::Fields(*w).MEdit, &w->EditName);
 }
 
 TEST(MainWindowLayout, ControlsStandAtTheirDesignedBounds) {
@@ -364,7 +364,7 @@ TEST(MainWindowKeyboard, TabKeyMovesThroughTheLoop) {
     ASSERT_TRUE(tab()) << "Tab did not move on to " << Narrow(next->Name());
     EXPECT_EQ(GetFocus(), next->Handle()) << Narrow(next->Name());
   }
-  EXPECT_EQ(f.MEdit, &f.EditName);
+  EXPECT_EQ(wintest::Fields(f).MEdit, &f.EditName);
 }
 
 TEST(MainWindowKeyboard, SiblingsAreStackedInTabOrder) {

@@ -225,13 +225,13 @@ TEST(EditMenu, DateItemsAreNumberedAtCreation) {
   MainWindow w;
   auto& f = *w;
   tk::TMenuItem* dates[] = {&f.PPDate1, &f.PPDate2, &f.PPDate3, &f.PPDate4, &f.PPDate5, &f.PPDate6};
-  EXPECT_EQ(f.MPPDate[0], nullptr);
+  EXPECT_EQ(wintest::Fields(f).MPPDate[0], nullptr);
   for (int i = 1; i <= 6; ++i) {
-    EXPECT_EQ(f.MPPDate[static_cast<std::size_t>(i)], dates[i - 1]) << i;
+    EXPECT_EQ(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)], dates[i - 1]) << i;
     EXPECT_EQ(dates[i - 1]->Tag, i);
   }
   const std::array<std::uint16_t, 7> codes = {0, 0x6025, 0x6027, 0x404E, 0x6026, 0x6028, 0x6024};
-  EXPECT_EQ(f.MShortCut, codes);
+  EXPECT_EQ(wintest::Fields(f).MShortCut, codes);
 }
 
 TEST(EditMenu, OpensAtAFixedOffsetFromTheWindowWherever) {

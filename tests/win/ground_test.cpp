@@ -4,6 +4,8 @@
 // finds the window it was started from in its real start-up order.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,6 +113,80 @@ TEST(FreeNotification, ArrivesWhileTheComponentIsWholeAndCanBeTakenBack) {
   }
   EXPECT_EQ(watcher.whole, (std::vector<std::u16string>{u"Edit", u"SmallForm"}));
   EXPECT_TRUE(watcher.broken.empty());
+}
+
+TEST(FormCreation, ComponentsAreLoadedOnceBeforeTheCreationHandler) {
+  class Probe : public tk::TComponent {
+  public:
+    Probe(tk::TComponent* owner, std::vector<std::u16string>& events)
+        : TComponent(owner, u"Probe"), events_(events) {}
+    void Loaded() override { events_.push_back(u"loaded"); }
+
+  private:
+    std::vector<std::u16string>& events_;
+  };
+  std::vector<std::u16string> events;
+  SmallForm f;
+  Probe probe(&f, events);
+  f.OnCreate = [&] { events.push_back(u"create"); };
+  f.CreateForm();
+  EXPECT_EQ(events, (std::vector<std::u16string>{u"loaded", u"create"}));
+}
+
+TEST(FormFrame, AToolWindowWithoutSystemMenuAndAMinimumSize) {
+  SmallForm f;
+  f.ToolWindow = true;
+  f.SystemMenu = false;
+  f.MinWidth = 250;
+  f.MinHeight = 120;
+  f.CreateForm();
+  const LONG style = GetWindowLongW(f.Handle(), GWL_STYLE);
+  EXPECT_FALSE(style & WS_SYSMENU) << "a close box would show";
+  EXPECT_TRUE(GetWindowLongW(f.Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  MINMAXINFO mm{};
+  SendMessageW(f.Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+  EXPECT_EQ(mm.ptMinTrackSize.x, MulDiv(250, f.Dpi(), 96));
+  EXPECT_EQ(mm.ptMinTrackSize.y, MulDiv(120, f.Dpi(), 96));
+}
+
+TEST(ToolBar, AClickOnACheckButtonTogglesItAndRunsItsOwnHandler) {
+  class BarForm : public SmallForm {
+  public:
+    tk::TToolBar Bar{this, u"Bar"};
+    tk::TToolButton Plain{this, u"Plain", u"一つ目"};
+    tk::TToolButton Gap{this, u"Gap", {}, tk::TToolButton::Separator};
+    tk::TToolButton Check{this, u"Check", u"起動時に表示", tk::TToolButton::Check};
+    BarForm() {
+      Bar.SetParent(this);
+      Bar.Align = tk::TAlign::Top;
+      Bar.SetBounds(0, 0, 300, 26);
+      for (auto* b : {&Plain, &Gap, &Check})
+        Bar.Add(*b);
+    }
+  };
+  BarForm f;
+  std::vector<std::u16string> clicks;
+  f.Plain.OnClick = [&] { clicks.push_back(u"plain"); };
+  f.Check.OnClick = [&] { clicks.push_back(f.Check.Down() ? u"down" : u"up"); };
+  f.CreateForm();
+  f.Show();
+  auto click = [&](tk::TToolButton& b) {
+    const int index = b.Style == tk::TToolButton::Check ? 2 : 0;
+    RECT r{};
+    SendMessageW(f.Bar.Handle(), TB_GETITEMRECT, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(f.Bar.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(f.Bar.Handle(), WM_LBUTTONUP, 0, at);
+  };
+  click(f.Check);
+  click(f.Plain);
+  click(f.Check);
+  EXPECT_EQ(clicks, (std::vector<std::u16string>{u"down", u"plain", u"up"}));
+  // The state survives the bar's window being made anew.
+  f.Check.SetDown(true);
+  f.Bar.RecreateHandle();
+  EXPECT_TRUE(f.Check.Down());
 }
 
 TEST(RecreateHandle, ControlsKeepTheirState) {

@@ -5,8 +5,6 @@
 namespace tavu {
 namespace {
 
-constexpr char16_t kReplacement = u'\xFFFD';
-
 bool IsBlank(char16_t c) {
   return c <= u' ';
 }
@@ -27,136 +25,6 @@ std::u16string TrimRight(std::u16string_view s) {
 
 std::u16string Trim(std::u16string_view s) {
   return TrimLeft(TrimRight(s));
-}
-
-void AppendCodePoint(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
-// Each ill-formed sequence becomes one U+FFFD, ending where it stops being a
-// valid prefix, so a damaged byte never swallows the line break after it.
-std::u16string DecodeUtf8(std::string_view bytes) {
-  std::u16string out;
-  out.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
-    int need = 0;
-    char32_t cp = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      need = 1;
-      cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      need = 2;
-      cp = lead & 0x0F;
-      // No overlong forms, no encoded surrogates.
-      if (lead == 0xE0)
-        low = 0xA0;
-      if (lead == 0xED)
-        high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      need = 3;
-      cp = lead & 0x07;
-      if (lead == 0xF0)
-        low = 0x90;
-      if (lead == 0xF4)
-        high = 0x8F;
-    } else {
-      out.push_back(kReplacement);
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    int got = 0;
-    for (; got < need && j < bytes.size(); ++got, ++j) {
-      const auto c = static_cast<unsigned char>(bytes[j]);
-      if (c < low || c > high)
-        break;
-      cp = (cp << 6) | (c & 0x3F);
-      low = 0x80;
-      high = 0xBF;
-    }
-    if (got < need)
-      out.push_back(kReplacement);
-    else
-      AppendCodePoint(out, cp);
-    i = j;
-  }
-  return out;
-}
-
-// An unpaired surrogate has no UTF-8 form; it is written as U+FFFD.
-std::string EncodeUtf8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t cp = text[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = kReplacement;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
-
-// Code units are kept as they are, unpaired surrogates included, so a UTF-16
-// file comes back byte for byte. A lone last byte is half a code unit: U+FFFD.
-std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
-  std::u16string out;
-  out.reserve(bytes.size() / 2 + 1);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-    out.push_back(static_cast<char16_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0));
-  }
-  if (bytes.size() % 2 != 0)
-    out.push_back(kReplacement);
-  return out;
-}
-
-std::string EncodeUtf16(const std::u16string& text, bool bigEndian) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char16_t c : text) {
-    const auto high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-    out.push_back(bigEndian ? high : low);
-    out.push_back(bigEndian ? low : high);
-  }
-  return out;
-}
-
-bool StartsWith(std::string_view bytes, std::string_view prefix) {
-  return bytes.substr(0, prefix.size()) == prefix;
 }
 
 int HexDigit(char16_t c) {
@@ -223,20 +91,8 @@ IniFile::IniFile(const CodePage& codePage, IniNameKey nameKey)
 
 IniFile::IniFile(std::string_view bytes, const CodePage& codePage, IniNameKey nameKey)
     : codePage_(codePage), nameKey_(std::move(nameKey)) {
-  std::u16string text;
-  if (StartsWith(bytes, "\xEF\xBB\xBF")) {
-    encoding_ = Encoding::Utf8;
-    text = DecodeUtf8(bytes.substr(3));
-  } else if (StartsWith(bytes, "\xFF\xFE")) {
-    encoding_ = Encoding::Utf16LE;
-    text = DecodeUtf16(bytes.substr(2), false);
-  } else if (StartsWith(bytes, "\xFE\xFF")) {
-    encoding_ = Encoding::Utf16BE;
-    text = DecodeUtf16(bytes.substr(2), true);
-  } else {
-    text = codePage_.Decode(bytes);
-  }
-  Parse(text);
+  encoding_ = DetectEncoding(bytes);
+  Parse(DecodeText(bytes, encoding_, codePage_));
 }
 
 void IniFile::Parse(const std::u16string& text) {
@@ -359,17 +215,7 @@ std::string IniFile::Save() const {
     }
     text += u"\r\n";
   }
-  switch (encoding_) {
-  case Encoding::Utf8:
-    return "\xEF\xBB\xBF" + EncodeUtf8(text);
-  case Encoding::Utf16LE:
-    return "\xFF\xFE" + EncodeUtf16(text, false);
-  case Encoding::Utf16BE:
-    return "\xFE\xFF" + EncodeUtf16(text, true);
-  case Encoding::Ansi:
-    break;
-  }
-  return codePage_.Encode(text);
+  return EncodeText(text, encoding_, codePage_);
 }
 
 } // namespace tavu

@@ -51,7 +51,6 @@ public:
   std::string Save() const;
 
 private:
-  enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
   struct Entry {
     std::u16string key;
     std::optional<std::u16string> value; // nothing: a key line without "="
@@ -71,7 +70,7 @@ private:
 
   const CodePage& codePage_;
   IniNameKey nameKey_;
-  Encoding encoding_ = Encoding::Ansi;
+  TextEncoding encoding_ = TextEncoding::Ansi;
   std::vector<Section> sections_;
   // Section name keys to positions: a file of many sections parses in linear time.
   std::unordered_map<std::string, std::size_t> sectionIndex_;

@@ -93,6 +93,10 @@ TMainForm::TMainForm()
   PPUndo.OnClick = [this] { PPUndoClick(); };
   PPNote.OnClick = [this] { PPNoteClick(); };
   ListBox.OnRecreated = [this] { queue_.Rebuild(); };
+
+  DropDst.OnFileDrop = [this](tk::TComponent*, std::vector<std::u16string>& files, int, int) {
+    DropDstFileDrop(files);
+  };
 }
 
 TMainForm::~TMainForm() {

@@ -112,6 +112,10 @@ TMainForm::TMainForm()
   for (auto* item : {&PPDate1, &PPDate2, &PPDate3, &PPDate4, &PPDate5, &PPDate6})
     item->OnClick = [this, item] { PPDateClick(*item); };
   ListBox.OnRecreated = [this] { queue_.Rebuild(); };
+
+  DropDst.OnFileDrop = [this](tk::TComponent*, std::vector<std::u16string>& files, int, int) {
+    DropDstFileDrop(files);
+  };
 }
 
 TMainForm::~TMainForm() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "components/dropdst.h"
 #include "core/commit.h"
 #include "common/pelvane.h"
 #include "core/caret.h"
@@ -36,6 +37,9 @@ public:
   tk::TButton BtnOK;
   tk::TButton BtnCancel;
   tk::TListBox ListBox;
+
+  // Makes the whole window a drop target once its layout is built.
+  TDropDst DropDst{this, u"DropDst", THookTarget::htForm};
 
   tk::TPopupMenu PPMenu;
   tk::TMenuItem PPMostTop;

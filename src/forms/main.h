@@ -14,6 +14,8 @@
 #include "toolkit/forms.h"
 #include "toolkit/menus.h"
 
+class TNoteForm;
+
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
 class TMainForm : public tk::TForm {
@@ -121,6 +123,10 @@ public:
   std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
   std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
   HWND MExp = nullptr;
+
+  // The word list window while it exists (it registers itself); shown by
+  // PPNoteClick and closed first by FormCloseQuery.
+  TNoteForm* NoteForm = nullptr;
 
   // The command-line arguments FormCreate queues.
   std::vector<std::u16string> Arguments;

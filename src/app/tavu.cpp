@@ -5,6 +5,7 @@
 #include "common/pelvane.h"
 #include "core/handoff.h"
 #include "forms/main.h"
+#include "forms/note.h"
 #include "toolkit/forms.h"
 #include "common/wide.h"
 
@@ -50,6 +51,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   auto& app = tk::Application();
   try {
     auto mainForm = StartMainWindow(std::move(args));
+    auto noteForm = StartNoteWindow(*mainForm);
     app.Run();
   } catch (...) {
     app.HandleException();

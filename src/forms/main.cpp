@@ -18,6 +18,7 @@
 #include "core/handoff.h"
 #include "core/names.h"
 #include "core/placement.h"
+#include "forms/note.h"
 
 using tk::TAlign;
 
@@ -275,6 +276,9 @@ void TMainForm::ReadSettings() {
 }
 
 bool TMainForm::FormCloseQuery() {
+  // The word list window goes first, visible or not: its close writes "K-Sorel.ini".
+  if (NoteForm)
+    NoteForm->Close();
   try {
     Pelvane::IniFile ini(SettingsPath());
     // A minimised window stands at -32000: its restored frame is the one to keep.
@@ -327,7 +331,8 @@ void TMainForm::PPMostTopClick() {
 }
 
 void TMainForm::PPNoteClick() {
-  // The word list window does not exist yet; nothing to show.
+  if (NoteForm)
+    NoteForm->BringToFront();
 }
 
 void TMainForm::EditNameEnter() {

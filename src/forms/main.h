@@ -16,6 +16,8 @@
 #include "toolkit/forms.h"
 #include "toolkit/menus.h"
 
+class TNoteForm;
+
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
 class TMainForm : public tk::TForm {
@@ -119,6 +121,10 @@ public:
   bool FormCloseQuery();
   // The client height follows the heights of the rows after a move or resize.
   void WMExitSizeMove() override;
+
+  // The word list window while it exists (it registers itself); shown by
+  // PPNoteClick and closed first by FormCloseQuery.
+  TNoteForm* NoteForm = nullptr;
 
   // The command-line arguments FormCreate queues.
   std::vector<std::u16string> Arguments;

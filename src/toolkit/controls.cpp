@@ -694,6 +694,8 @@ void TListBox::DestroyingHandle() {
   for (int i = 0; i < n; ++i)
     savedItems_.push_back(Item(i));
   savedIndex_ = static_cast<int>(SendMessageW(handle_, LB_GETCURSEL, 0, 0));
+  // The extent may have been set on the window directly (fitted to the items).
+  extent_ = static_cast<int>(SendMessageW(handle_, LB_GETHORIZONTALEXTENT, 0, 0));
 }
 
 void TListBox::HandleCreated() {
@@ -871,6 +873,44 @@ void TToolBar::Click(TToolButton& button) {
     button.SetDown(!button.Down());
   if (button.OnClick)
     button.OnClick();
+}
+
+namespace {
+// The character after the single "&" of a caption, or 0 ("&&" is a plain "&").
+char16_t AcceleratorOf(const std::u16string& caption) {
+  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != u'&')
+      continue;
+    if (caption[i + 1] != u'&')
+      return caption[i + 1];
+    ++i;
+  }
+  return 0;
+}
+
+char16_t UpperOf(char16_t ch) {
+  return static_cast<char16_t>(
+      reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(ch)))));
+}
+} // namespace
+
+bool TToolBar::ClickAccelerator(char16_t ch) {
+  if (ch == 0)
+    return false;
+  for (auto* b : buttons_) {
+    if (b->Style == TToolButton::Separator || !b->Enabled())
+      continue;
+    const char16_t key = AcceleratorOf(b->Caption);
+    if (key != 0 && UpperOf(key) == UpperOf(ch)) {
+      Click(*b);
+      return true;
+    }
+  }
+  return false;
+}
+
+int TToolBar::ButtonHeight() {
+  return HIWORD(SendMessageW(Handle(), TB_GETBUTTONSIZE, 0, 0));
 }
 
 void TToolBar::CommandNotify(WORD, WORD id) {

@@ -359,6 +359,12 @@ public:
   const std::vector<TToolButton*>& Buttons() const { return buttons_; }
   // Runs the button's click as the bar would (a check button toggles first).
   void Click(TToolButton& button);
+  // Clicks the enabled button whose caption marks `ch` as its accelerator
+  // ("&N"), letter case aside; false when no button does.
+  bool ClickAccelerator(char16_t ch);
+  // The height of the bar's buttons in pixels, as they are sized for the
+  // bar's font and captions.
+  int ButtonHeight();
 
 protected:
   void CreateParams(Params& p) override;

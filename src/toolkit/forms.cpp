@@ -55,7 +55,9 @@ void TForm::RegisterClass(const wchar_t* className) {
 void TForm::CreateParams(Params& p) {
   p.className = AsWide(className_);
   if (ToolWindow) {
-    p.style = WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN;
+    // Overlapped, not a popup: a first window then takes the system's
+    // default place, as every other top-level window does.
+    p.style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_CLIPCHILDREN;
     p.exStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
   } else {
     p.style = WS_OVERLAPPED | WS_CAPTION | WS_THICKFRAME | WS_MINIMIZEBOX |
@@ -217,7 +219,24 @@ bool TForm::IsShortCut(const MSG&) {
   return false;
 }
 
+namespace {
+// Alt+letter for the buttons of the form's tool bars, which the dialog
+// manager does not know: they are no windows with a caption of their own.
+bool ClickToolAccelerator(TWinControl* c, char16_t ch) {
+  for (auto* child : c->Controls()) {
+    if (auto* bar = dynamic_cast<TToolBar*>(child);
+        bar && bar->Enabled() && bar->Visible() && bar->ClickAccelerator(ch))
+      return true;
+    if (ClickToolAccelerator(child, ch))
+      return true;
+  }
+  return false;
+}
+} // namespace
+
 bool TForm::HandleDialogKey(MSG& msg) {
+  if (msg.message == WM_SYSCHAR && ClickToolAccelerator(this, static_cast<char16_t>(msg.wParam)))
+    return true;
   if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
     auto* focused = FromHandle(GetFocus());
     if (auto* combo = dynamic_cast<TComboBox*>(focused); combo && combo->DroppedDown())

@@ -1,0 +1,311 @@
+#include "forms/note.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "common/clipboard.h"
+#include "common/handle.h"
+#include "common/inifile.h"
+#include "common/listfile.h"
+#include "common/pelvane.h"
+#include "common/placement.h"
+#include "common/wide.h"
+#include "common/windowops.h"
+#include "core/error.h"
+#include "core/wordlist.h"
+#include "forms/main.h"
+
+using tk::TAlign;
+using tk::TToolButton;
+
+namespace {
+
+const char16_t kSection[] = u"Note";
+
+std::u16string SettingsPath() {
+  return Pelvane::DataFolder + u"K-Sorel.ini";
+}
+
+// Keeps a list box's redraw off for one batch, also when an add throws.
+class UpdateGuard {
+public:
+  explicit UpdateGuard(tk::TListBox& list) : list_(list) { list_.BeginUpdate(); }
+  ~UpdateGuard() { list_.EndUpdate(); }
+  UpdateGuard(const UpdateGuard&) = delete;
+  UpdateGuard& operator=(const UpdateGuard&) = delete;
+
+private:
+  tk::TListBox& list_;
+};
+
+// Creates the empty word list (zero bytes); one that appeared meanwhile is
+// left as it is. Throws the "cannot be created" error.
+void CreateEmptyFile(const std::u16string& path) {
+  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (h)
+    return;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_EXISTS && Pelvane::IsExistingFile(path))
+    return;
+  throw tavu::Exception(tavu::CannotCreateText(path, Pelvane::SystemMessage(error)));
+}
+
+// COM for the shell's handlers while it lives, as ShellExecuteW asks of its callers.
+class ComScope {
+public:
+  ComScope()
+      : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+  }
+  ~ComScope() {
+    if (ok_)
+      CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+private:
+  bool ok_;
+};
+
+} // namespace
+
+TNoteForm::ShellOpen TNoteForm::ShellExecuteFn = ::ShellExecuteW;
+
+TNoteForm::TNoteForm(TMainForm& main)
+    : TForm(nullptr, u"NoteForm", u"TNoteForm"), ToolBar(this, u"ToolBar"),
+      TBName(this, u"TBName", u"名前欄に入力(&N)"),
+      TBClip(this, u"TBClip", u"クリップボードにコピー(&C)"),
+      ToolButton2(this, u"ToolButton2", {}, TToolButton::Separator),
+      TBEdit(this, u"TBEdit", u"編集(&E)"), TBReload(this, u"TBReload", u"再読み込み(&R)"),
+      ToolButton1(this, u"ToolButton1", {}, TToolButton::Separator),
+      TBClose(this, u"TBClose", u"閉じる(&X)"), TBEnd(this, u"TBEnd", {}, TToolButton::Separator),
+      TBShow(this, u"TBShow", u"起動時に表示", TToolButton::Check), ListBox(this, u"ListBox"),
+      main_(main) {
+  SetText(u"TAVU - 単語帳");
+  ToolWindow = true;
+  SystemMenu = false;
+  ShowInTaskbar = false;
+  ClientWidth = 742;
+  ClientHeight = 373;
+  BuildLayout();
+  ActiveControl = &ListBox;
+  OnCreate = [this] { FormCreate(); };
+  OnShow = [this] { FormShow(); };
+  OnResize = [this] { FormResize(); };
+  OnCloseQuery = [this] { return FormCloseQuery(); };
+
+  TBName.OnClick = [this] { TBNameClick(); };
+  TBClip.OnClick = [this] { TBClipClick(); };
+  TBEdit.OnClick = [this] { TBEditClick(); };
+  TBReload.OnClick = [this] { TBReloadClick(); };
+  TBClose.OnClick = [this] { TBCloseClick(); };
+  ListBox.OnDblClick = [this] { ListBoxDblClick(); };
+  ListBox.OnKeyPress = [this](char16_t& key) { ListBoxKeyPress(key); };
+  main_.NoteForm = this;
+}
+
+TNoteForm::~TNoteForm() {
+  if (main_.NoteForm == this)
+    main_.NoteForm = nullptr;
+  NotifyDestroyingAll();
+  DestroyHandle();
+}
+
+void TNoteForm::BuildLayout() {
+  ToolBar.SetParent(this);
+  ToolBar.Align = TAlign::Top;
+  ToolBar.SetBounds(0, 0, ClientWidth, 22);
+  for (auto* b : {&TBName, &TBClip, &ToolButton2, &TBEdit, &TBReload, &ToolButton1, &TBClose,
+                  &TBEnd, &TBShow})
+    ToolBar.Add(*b);
+
+  ListBox.SetParent(this);
+  ListBox.Align = TAlign::Client;
+  ListBox.SetBounds(0, 22, ClientWidth, ClientHeight - 22);
+  ListBox.HorizontalScroll = true;
+  ListBox.IncrementalSearch = false;
+}
+
+void TNoteForm::FitToolBar() {
+  const int height = ToolBar.ButtonHeight();
+  if (height > 0 && height != ToolBar.Height()) {
+    ToolBar.SetBounds(ToolBar.Left(), ToolBar.Top(), ToolBar.Width(), height);
+    AlignControls();
+  }
+}
+
+void TNoteForm::FormCreate() {
+  // The menu font's face and size for the bar and the list (they take the window's).
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
+    tk::TFont font = Font();
+    font.name = ToU16(ncm.lfMenuFont.lfFaceName);
+    const int height =
+        ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
+    if (height > 0)
+      font.size = MulDiv(height, 72, Dpi());
+    SetFont(font);
+  }
+  FitToolBar();
+  MinHeight = 250;
+  MinWidth = 750;
+  // A settings file that cannot be read is shown and leaves the defaults;
+  // the word list is still loaded and the window still shown when asked.
+  try {
+    ReadSettings();
+  } catch (const tavu::Exception&) {
+    tk::Application().HandleException();
+  }
+  Pelvane::EnsureOnScreen(Handle());
+  MNote = Pelvane::DataFolder + u"TAVU-Note.txt";
+  // A word list that cannot be read or made is shown; the window still comes
+  // up when asked, so that it can be read again once it is free.
+  try {
+    if (Pelvane::IsExistingFile(MNote))
+      LoadWords();
+    else
+      CreateEmptyFile(MNote);
+  } catch (const tavu::Exception&) {
+    tk::Application().HandleException();
+  }
+  if (TBShow.Down())
+    Show();
+}
+
+void TNoteForm::ReadSettings() {
+  const Pelvane::IniFile ini(SettingsPath());
+  // Each value is applied at once; the minimum size raises what is too small.
+  SetBounds(Left(), ini.ReadInteger(kSection, u"Top", Top()), Width(), Height());
+  SetBounds(ini.ReadInteger(kSection, u"Left", Left()), Top(), Width(), Height());
+  SetBounds(Left(), Top(), Width(), ini.ReadInteger(kSection, u"Height", 400));
+  SetBounds(Left(), Top(), ini.ReadInteger(kSection, u"Width", 750), Height());
+  TBShow.SetDown(ini.ReadBool(kSection, u"Show", TBShow.Down()));
+}
+
+bool TNoteForm::FormCloseQuery() {
+  try {
+    Pelvane::IniFile ini(SettingsPath());
+    const RECT r = RestoredBounds();
+    ini.WriteInteger(kSection, u"Top", r.top);
+    ini.WriteInteger(kSection, u"Left", r.left);
+    ini.WriteInteger(kSection, u"Height", r.bottom - r.top);
+    ini.WriteInteger(kSection, u"Width", r.right - r.left);
+    ini.WriteBool(kSection, u"Show", TBShow.Down());
+    ini.UpdateFile();
+  } catch (const tavu::Exception&) {
+    // As for the main window: a file that stays unwritable must not keep the
+    // program from ending. The error is shown and the window closes.
+    tk::Application().HandleException();
+  }
+  return true;
+}
+
+void TNoteForm::FormShow() {
+  if (ListBox.Count() > 0 && ListBox.ItemIndex() < 0)
+    ListBox.SetItemIndex(0);
+}
+
+void TNoteForm::FormResize() {
+  // The first size messages come before the list exists.
+  if (!ListBox.HandleAllocated())
+    return;
+  // The extent depends on the entries and the font alone, and a load fits it
+  // at once: measuring 10,000 entries again at every step of a drag (20 ms
+  // each under Wine) would only make the drag stutter.
+  if (reinterpret_cast<HFONT>(SendMessageW(ListBox.Handle(), WM_GETFONT, 0, 0)) != fittedFont_)
+    FitExtent();
+}
+
+void TNoteForm::FitExtent() {
+  Pelvane::FitListBoxExtent(ListBox.Handle());
+  fittedFont_ = reinterpret_cast<HFONT>(SendMessageW(ListBox.Handle(), WM_GETFONT, 0, 0));
+}
+
+void TNoteForm::LoadWords() {
+  // Read whole before the list is touched: a file that cannot be read
+  // leaves the entries as they were.
+  const std::vector<std::u16string> words =
+      tavu::WordListEntries(Pelvane::ReadWholeFile(MNote), Pelvane::AnsiCodePage());
+  {
+    UpdateGuard batch(ListBox);
+    ListBox.Clear();
+    std::size_t units = 0;
+    for (const auto& w : words)
+      units += w.size() + 1;
+    // Room for all of them at once instead of growing with each add.
+    SendMessageW(ListBox.Handle(), LB_INITSTORAGE, words.size(),
+                 static_cast<LPARAM>(std::min<std::size_t>(units * sizeof(char16_t), INT_MAX)));
+    for (const auto& w : words)
+      ListBox.Add(w);
+  }
+  // A long entry must be reachable by scrolling at once, not only after the
+  // next change of the window's size.
+  FitExtent();
+}
+
+void TNoteForm::TBCloseClick() {
+  Close();
+}
+
+void TNoteForm::TBEditClick() {
+  if (!Pelvane::IsExistingFile(MNote))
+    return;
+  ComScope com;
+  const auto result = reinterpret_cast<INT_PTR>(
+      ShellExecuteFn(Handle(), L"open", AsWide(MNote), nullptr, nullptr, SW_SHOW));
+  // No editor could be started (no program for the file's type): say so
+  // rather than do nothing at all.
+  if (result <= 32)
+    MessageBeep(MB_ICONERROR);
+}
+
+void TNoteForm::TBReloadClick() {
+  if (Pelvane::IsExistingFile(MNote))
+    LoadWords();
+}
+
+void TNoteForm::TBClipClick() {
+  const int index = ListBox.ItemIndex();
+  if (index < 0)
+    return;
+  Pelvane::CopyTextToClipboard(tk::Application().Handle(), ListBox.Item(index));
+}
+
+void TNoteForm::TBNameClick() {
+  const int index = ListBox.ItemIndex();
+  if (index < 0)
+    return;
+  // Inserted while this window has the focus: at the caret the name field
+  // had when the user left it.
+  tk::InsertAtCaret(main_.EditName, ListBox.Item(index));
+  const HWND main = main_.Handle();
+  // A minimised main window would take the foreground and the focus unseen.
+  if (IsIconic(main))
+    ShowWindow(main, SW_RESTORE);
+  Pelvane::ForceForeground(main);
+  Pelvane::FocusForeignControl(main_.EditName.Handle());
+}
+
+void TNoteForm::ListBoxDblClick() {
+  TBNameClick();
+}
+
+void TNoteForm::ListBoxKeyPress(char16_t& key) {
+  if (key == u'\r')
+    TBNameClick();
+  // Typed characters never reach the list: no jumping to an entry by its
+  // first letter. The arrow keys type none and still move the selection.
+  key = 0;
+}
+
+std::unique_ptr<TNoteForm> StartNoteWindow(TMainForm& main) {
+  auto form = std::make_unique<TNoteForm>(main);
+  form->CreateForm();
+  return form;
+}

@@ -11,11 +11,13 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
-  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales)
+  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales desktop-file-utils)
 
+# The packages of the list given (all of PACKAGES without one) that are not installed.
 missing_packages() {
   local p out=()
-  for p in "${PACKAGES[@]}"; do
+  [ "$#" -gt 0 ] || set -- "${PACKAGES[@]}"
+  for p in "$@"; do
     [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = 'install ok installed' ] || out+=("$p")
   done
   echo "${out[@]}"
@@ -23,9 +25,10 @@ missing_packages() {
 
 # Only root can install; anyone else is told what is missing and the command
 # stops before it fails somewhere less clear.
-install_packages() {
+# shellcheck disable=SC2120 # the commands install all of PACKAGES
+install_packages() { # [package...]; all of PACKAGES without one
   local need
-  need=$(missing_packages)
+  need=$(missing_packages "$@")
   [ -z "$need" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing packages: $need; run this command as root once to install them." >&2
@@ -80,6 +83,8 @@ build_all() {
   cmake -S "$ROOT" -B "$BUILD/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
   cmake --build "$BUILD/win32"
+  # The Windows package, build/win32/TAVU-<version>-win32.zip.
+  cmake --build "$BUILD/win32" --target package >/dev/null
 }
 
 build_win() {
@@ -163,6 +168,14 @@ start_wine() {
   fi
 }
 
+# The DPI that Wine gives a per-monitor aware program in this prefix (it
+# reads the user's value first, then the machine's); a program started
+# afterwards takes it.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    </dev/null >/dev/null 2>&1
+}
+
 stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
 }
@@ -189,9 +202,9 @@ run_logged() { # dir, name, limit in seconds, command...
 # waits for it: a trapped signal then ends the wait at once, and the exit
 # trap can end the whole group. The X authority file lives beside the prefix
 # rather than in a temporary folder, which xvfb-run cannot remove when it is
-# ended by a signal.
+# ended by a signal. XVFB_SCREEN chooses another screen size.
 run_in_xvfb() {
-  setsid xvfb-run -a -f "$WINEPREFIX.Xauthority" -s "-screen 0 1280x800x24" "$@" &
+  setsid xvfb-run -a -f "$WINEPREFIX.Xauthority" -s "-screen 0 ${XVFB_SCREEN:-1280x800x24}" "$@" &
   JOB=$!
   wait "$JOB"
   local rc=$?

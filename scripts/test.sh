@@ -12,24 +12,43 @@ build_all
 export WINEPREFIX=$BUILD/wineprefix-test
 set +e
 LOG=$BUILD/test-logs
-SUITES=(core win e2e)
+SUITES=(core win e2e dpi desktop)
 mkdir -p "$LOG"
 rm -f "$LOG"/*.log "$LOG"/*.rc
 stop_wine_on_exit
 
 echo "== running core"
 run_logged "$LOG" core "$((5 * 60))" "$BUILD/host/core_tests"
-echo "== running win, e2e"
+echo "== running win, e2e, desktop"
+# The desktop suite installs TAVU into a temporary home, with a prefix of
+# its own.
 # The inner script expands its own variables.
 # shellcheck disable=SC2016
 run_in_xvfb bash -c '
   source "$1/scripts/setup.sh"
   set +e
   stop_wine_on_exit
-  start_wine || exit
+  if start_wine; then
+    cd "$BUILD/win32" || exit
+    run_logged "$2" win 600 "${WINE_JA[@]}" win_tests.exe
+    run_logged "$2" e2e 600 "${WINE_JA[@]}" e2e_tests.exe
+  fi
+  stop_wine
+  run_logged "$2" desktop 300 bash "$1/tests/desktop/desktop_test.sh"
+' _ "$ROOT" "$LOG"
+echo "== running dpi"
+# The window's scaling tests once more, in a prefix of their own set to 144
+# dpi (every other suite stays at 96) and on a screen where the scaled window
+# fits, as a 144-dpi screen is wide.
+# shellcheck disable=SC2016
+WINEPREFIX=$BUILD/wineprefix-dpi XVFB_SCREEN=1920x1080x24 run_in_xvfb bash -c '
+  source "$1/scripts/setup.sh"
+  set +e
+  stop_wine_on_exit
+  start_wine && set_dpi 144 || exit
   cd "$BUILD/win32" || exit
-  run_logged "$2" win 600 "${WINE_JA[@]}" win_tests.exe
-  run_logged "$2" e2e 600 "${WINE_JA[@]}" e2e_tests.exe
+  run_logged "$2" dpi 300 env TAVU_TEST_DPI=144 "${WINE_JA[@]}" win_tests.exe \
+    --gtest_filter="HighDpi.*"
 ' _ "$ROOT" "$LOG"
 
 passed=0 failed=0

@@ -339,8 +339,11 @@ void TWinControl::AlignControls() {
 void TWinControl::ScaleBy(int m, int d) {
   if (m == d)
     return;
-  bounds_ = {Scale(bounds_.left, m, d), Scale(bounds_.top, m, d), Scale(bounds_.right, m, d),
-             Scale(bounds_.bottom, m, d)};
+  // Position and size are scaled each on its own: scaling both edges could
+  // lose a pixel of a control's size to rounding (13 at 96 dpi gave 19
+  // instead of 20 at 144), and the text it was made for would not fit.
+  const int left = Scale(bounds_.left, m, d), top = Scale(bounds_.top, m, d);
+  bounds_ = {left, top, left + Scale(Width(), m, d), top + Scale(Height(), m, d)};
   for (auto* c : children_)
     c->ScaleBy(m, d);
   if (parent_)

@@ -1,0 +1,250 @@
+#!/usr/bin/env bash
+# The two ways out of the build: the Windows package as built by the test
+# command, and the Linux desktop installation into a temporary home, driven
+# for real under the test run's Xvfb: the launcher with a path that has
+# blanks and Japanese characters, a second launch that hands its path over,
+# and the uninstallation. Prints its verdicts as GoogleTest does, so the test
+# command counts them. The tests run in order; each later one builds on the
+# installation the earlier ones made.
+set -uo pipefail
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+WIN=$ROOT/build/win32
+ZIP=$WIN/TAVU-1.0.0-win32.zip
+OBJDUMP=i686-w64-mingw32-objdump
+# Every wait is bounded; a first start in a fresh prefix takes a few seconds.
+WAIT_S=30
+
+WORK=$(mktemp -d /tmp/tavu-desktop.XXXXXX)
+export HOME=$WORK/home
+# The home holds only what the installation and the user put there: caches
+# that any program run may fill (fontconfig's) live outside it.
+export XDG_CACHE_HOME=$WORK/cache
+unset XDG_DATA_HOME XDG_CONFIG_HOME WINEPREFIX WINEARCH WINEDLLOVERRIDES
+PREFIX=$HOME/.local/share/tavu/prefix
+LAUNCHER=$HOME/.local/bin/tavu
+ENTRY=$HOME/.local/share/applications/tavu.desktop
+FILES=$WORK/files
+FIRST="$FILES/旅行 写真/京都 2026.jpg"
+SECOND="$FILES/旅行 写真"
+
+cleanup() {
+  if [ -d "$PREFIX" ]; then
+    WINEPREFIX=$PREFIX wineserver -k </dev/null >/dev/null 2>&1
+  fi
+  # The first launcher runs in the background of a test's subshell.
+  [ -f "$WORK/first.pid" ] && kill "$(cat "$WORK/first.pid")" 2>/dev/null
+  rm -rf -- "$WORK"
+}
+trap cleanup EXIT
+
+# ---- a small runner in GoogleTest's words
+
+PASSED=0
+FAILED=()
+# Names the line of the test that failed, not that of a helper below.
+fail() {
+  local i=1
+  while [[ "${FUNCNAME[$i]}" == expect_* ]]; do
+    i=$((i + 1))
+  done
+  echo "${BASH_SOURCE[$i]}:${BASH_LINENO[$((i - 1))]}: Failure"
+  echo "$*"
+  exit 1
+}
+expect_eq() { # actual, expected, what
+  [ "$1" = "$2" ] || fail "$3: got [$1], expected [$2]"
+}
+run_test() { # name, function
+  local start rc
+  echo "[ RUN      ] $1"
+  start=$(date +%s%N)
+  # A subshell, so that the first failing step ends the test alone.
+  (
+    set -e
+    "$2"
+  )
+  rc=$?
+  local ms=$((($(date +%s%N) - start) / 1000000))
+  if [ "$rc" -eq 0 ]; then
+    echo "[       OK ] $1 ($ms ms)"
+    PASSED=$((PASSED + 1))
+  else
+    echo "[  FAILED  ] $1 ($ms ms)"
+    FAILED+=("$1")
+  fi
+}
+
+# Polls a command every 200 ms until it succeeds; false after WAIT_S seconds.
+wait_for() {
+  local end=$((SECONDS + WAIT_S))
+  until "$@"; do
+    [ "$SECONDS" -lt "$end" ] || return 1
+    sleep 0.2
+  done
+}
+
+# The Windows form of a Linux path outside the prefix: drive Z: is the root.
+windows_path() {
+  local p=${1//\//\\}
+  printf 'Z:%s' "$p"
+}
+
+# What the running TAVU shows: its path field, then its queue, one a line.
+# The reader may be the first Wine program of the prefix's session, whose
+# settings Wine's background programs then take: it runs as the launcher
+# runs Wine, or Wine's menu builder would leave folders in the home.
+show_window() {
+  WINEPREFIX=$PREFIX WINEARCH=win32 WINEDEBUG=-all \
+    WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' \
+    wine "$WIN/e2e_tests.exe" --tavu-show-window 5000 </dev/null >"$WORK/window.txt" 2>/dev/null
+}
+window_lines() {
+  mapfile -t SHOWN <"$WORK/window.txt"
+}
+queue_holds() { # count
+  show_window && window_lines && [ "${#SHOWN[@]}" -eq $(($1 + 1)) ]
+}
+
+# Every path under the home with its kind and, for files, a checksum.
+home_listing() {
+  (cd "$HOME" && find . -mindepth 1 -printf '%y %p\n' | sort)
+  (cd "$HOME" && find . -type f -exec md5sum {} + | sort -k2)
+}
+
+# ---- the Windows package
+
+zip_holds_the_program_and_the_send_to_note() {
+  [ -f "$ZIP" ] || fail "no package at $ZIP"
+  local names
+  names=$(cmake -E tar tf "$ZIP" | sort | tr '\n' ' ')
+  expect_eq "$names" "SendTo.txt tavu.exe " "files in the package"
+  mkdir "$WORK/zip"
+  (cd "$WORK/zip" && cmake -E tar xf "$ZIP")
+  cmp "$WORK/zip/tavu.exe" "$WIN/tavu.exe" || fail "the package holds another tavu.exe"
+  cmp "$WORK/zip/SendTo.txt" "$ROOT/packaging/windows/SendTo.txt" || fail "another note"
+  grep -q 'shell:sendto' "$WORK/zip/SendTo.txt" || fail "the note does not name shell:sendto"
+  # Notepad of every Windows version reads it: UTF-8 with its mark, CR LF.
+  expect_eq "$(head -c 3 "$WORK/zip/SendTo.txt" | od -An -tx1 | tr -d ' ')" efbbbf "mark"
+  if grep -qv $'\r$' "$WORK/zip/SendTo.txt"; then
+    fail "a line of the note does not end in CR LF"
+  fi
+}
+
+program_is_stripped_small_and_needs_only_system_dlls() {
+  local exe=$WIN/tavu.exe size dll
+  size=$(stat -c %s "$exe")
+  [ "$size" -lt $((600 * 1024)) ] || fail "tavu.exe is $size bytes, not under 600 KiB"
+  $OBJDUMP -t "$exe" | grep -qx 'no symbols' || fail "tavu.exe keeps its symbols"
+  if $OBJDUMP -h "$exe" | grep -q '\.debug'; then
+    fail "tavu.exe keeps debugging sections"
+  fi
+  local dlls
+  dlls=$($OBJDUMP -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
+  [ -n "$dlls" ] || fail "no imports found"
+  for dll in $dlls; do
+    case $dll in
+      kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | shell32.dll | ole32.dll | \
+        advapi32.dll | uxtheme.dll | msvcrt.dll) ;;
+      *) fail "tavu.exe needs $dll, which Windows does not bring" ;;
+    esac
+  done
+}
+
+# ---- the Linux desktop
+
+install_puts_launcher_entry_and_icon_into_the_home() {
+  local log=$WORK/install.log
+  bash "$ROOT/scripts/install.sh" >"$log" 2>&1 || fail "install.sh failed: $(tail -5 "$log")"
+  [ -x "$LAUNCHER" ] || fail "no launcher at $LAUNCHER"
+  cmp "$HOME/.local/share/tavu/tavu.exe" "$WIN/tavu.exe" || fail "another tavu.exe installed"
+  [ -f "$PREFIX/.tavu-ready" ] || fail "the prefix was not prepared"
+  grep -q '"MS Shell Dlg"="IPAGothic"' "$PREFIX/user.reg" || fail "no CJK font replacement"
+  # A desktop has a window manager: the prefix must not turn it away.
+  if grep -q '"Managed"="N"' "$PREFIX/user.reg"; then
+    fail "the prefix leaves windows unmanaged"
+  fi
+
+  local out
+  out=$(desktop-file-validate "$ENTRY" 2>&1) || fail "desktop-file-validate: $out"
+  expect_eq "$out" "" "desktop-file-validate's remarks"
+  expect_eq "$(sed -n 's/^Name=//p' "$ENTRY")" TAVU "Name"
+  grep -q '^Name\[ja\]=.' "$ENTRY" || fail "no Japanese name"
+  expect_eq "$(sed -n 's/^Exec=//p' "$ENTRY")" "$LAUNCHER %F" "Exec"
+  local mime
+  mime=$(sed -n 's/^MimeType=//p' "$ENTRY")
+  [[ ";$mime" == *";inode/directory;"* ]] || fail "folders are not offered: $mime"
+  [[ ";$mime" == *";application/octet-stream;"* ]] || fail "files are not offered: $mime"
+  grep -q 'tavu.desktop' "$HOME/.local/share/applications/mimeinfo.cache" ||
+    fail "the MIME cache does not know the entry"
+  local icon=$HOME/.local/share/icons/hicolor/32x32/apps/tavu.png
+  expect_eq "$(identify -format '%m %wx%h' "$icon")" "PNG 32x32" "icon"
+  # The program's own picture, not a stand-in.
+  expect_eq "$(compare -metric AE "$ROOT/src/app/tavu.ico[0]" "$icon" null: 2>&1)" 0 \
+    "pixels that differ from the program's icon"
+}
+
+launcher_opens_a_linux_path_with_blanks_and_japanese() {
+  LC_ALL=ja_JP.UTF-8 "$LAUNCHER" "$FIRST" </dev/null >"$WORK/first.log" 2>&1 &
+  echo "$!" >"$WORK/first.pid"
+  wait_for queue_holds 1 || fail "no TAVU window with one queued path came up"
+  expect_eq "${SHOWN[0]}" "$(windows_path "$FIRST")" "path field"
+  expect_eq "${SHOWN[1]}" "$(windows_path "$FIRST")" "queue"
+}
+
+second_launch_hands_its_path_to_the_running_window() {
+  local first_pid rc=0
+  first_pid=$(cat "$WORK/first.pid")
+  timeout "$WAIT_S" env LC_ALL=ja_JP.UTF-8 "$LAUNCHER" "$SECOND" </dev/null \
+    >"$WORK/second.log" 2>&1 || rc=$?
+  expect_eq "$rc" 0 "the second launch's exit status (124: it did not end)"
+  wait_for queue_holds 2 || fail "the open window did not receive the second path"
+  expect_eq "${SHOWN[0]}" "$(windows_path "$FIRST")" "path field"
+  expect_eq "${SHOWN[2]}" "$(windows_path "$SECOND")" "queue's second item"
+  kill -0 "$first_pid" 2>/dev/null || fail "the first TAVU ended"
+}
+
+uninstall_leaves_nothing_behind() {
+  local log=$WORK/uninstall.log first_pid
+  first_pid=$(cat "$WORK/first.pid" 2>/dev/null || true)
+  bash "$ROOT/scripts/install.sh" --uninstall >"$log" 2>&1 ||
+    fail "install.sh --uninstall failed: $(tail -5 "$log")"
+  # It ended the TAVU that was still open.
+  if [ -n "$first_pid" ]; then
+    local end=$((SECONDS + WAIT_S))
+    while kill -0 "$first_pid" 2>/dev/null; do
+      [ "$SECONDS" -lt "$end" ] || fail "TAVU still runs after the uninstallation"
+      sleep 0.2
+    done
+  fi
+  home_listing >"$WORK/after.txt"
+  diff "$WORK/before.txt" "$WORK/after.txt" || fail "the home differs from before the installation"
+}
+
+# The user's own things, which the installation must leave as they were.
+mkdir -p "$HOME/.local/bin" "$HOME/Documents" "$(dirname "$FIRST")" "$XDG_CACHE_HOME"
+echo 'echo mine' >"$HOME/.local/bin/other-tool"
+echo 'keep me' >"$HOME/Documents/notes.txt"
+echo 'photo' >"$FIRST"
+home_listing >"$WORK/before.txt"
+
+echo "[==========] Running 6 tests from 2 test suites."
+run_test Package.ZipHoldsTheProgramAndTheSendToNote zip_holds_the_program_and_the_send_to_note
+run_test Package.ProgramIsStrippedSmallAndNeedsOnlySystemDlls \
+  program_is_stripped_small_and_needs_only_system_dlls
+run_test Desktop.InstallPutsLauncherEntryAndIconIntoTheHome \
+  install_puts_launcher_entry_and_icon_into_the_home
+run_test Desktop.LauncherOpensALinuxPathWithBlanksAndJapanese \
+  launcher_opens_a_linux_path_with_blanks_and_japanese
+run_test Desktop.SecondLaunchHandsItsPathToTheRunningWindow \
+  second_launch_hands_its_path_to_the_running_window
+run_test Desktop.UninstallLeavesNothingBehind uninstall_leaves_nothing_behind
+echo "[==========] 6 tests from 2 test suites ran."
+tests() { # count
+  if [ "$1" -eq 1 ]; then echo "1 test"; else echo "$1 tests"; fi
+}
+echo "[  PASSED  ] $(tests "$PASSED")."
+if [ "${#FAILED[@]}" -gt 0 ]; then
+  echo "[  FAILED  ] $(tests "${#FAILED[@]}"), listed below:"
+  printf '[  FAILED  ] %s\n' "${FAILED[@]}"
+  exit 1
+fi

@@ -1,0 +1,203 @@
+// The main window at the system's DPI, as a per-monitor aware program sees
+// it: the 96-dpi design multiplied by dpi / 96, the system menu font of that
+// DPI, and every caption inside its control. The test command runs this
+// suite once more in a prefix set to 144 dpi, naming the DPI it must find in
+// TAVU_TEST_DPI.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "fixture.h"
+#include "common/wide.h"
+
+namespace {
+
+using wintest::MainWindow;
+
+// The thread's windows are per-monitor aware while it lives, as tavu.exe's
+// manifest makes all of its windows; the test program itself is unaware.
+// Wine 8 refuses the second version of the context for a thread and takes
+// the first.
+class PerMonitorAware {
+public:
+  PerMonitorAware()
+      : previous_(SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+    if (!previous_)
+      previous_ = SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+  }
+  ~PerMonitorAware() {
+    if (previous_)
+      SetThreadDpiAwarenessContext(previous_);
+  }
+  PerMonitorAware(const PerMonitorAware&) = delete;
+  PerMonitorAware& operator=(const PerMonitorAware&) = delete;
+  bool Ok() const { return previous_ != nullptr; }
+
+private:
+  DPI_AWARENESS_CONTEXT previous_;
+};
+
+std::string Narrow(const std::u16string& s) {
+  std::string out;
+  for (char16_t c : s)
+    out += c < 0x80 ? std::string(1, static_cast<char>(c)) : "\\u" + std::to_string(c);
+  return out;
+}
+
+std::u16string WindowText(HWND h) {
+  wchar_t buf[256] = {};
+  int n = GetWindowTextW(h, buf, 256);
+  return ToU16(buf, static_cast<std::size_t>(n > 0 ? n : 0));
+}
+
+// The caption as drawn: an ampersand marks the next character and is not shown.
+std::u16string Shown(const std::u16string& caption) {
+  std::u16string out;
+  for (std::size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == u'&' && i + 1 < caption.size())
+      ++i;
+    out += caption[i];
+  }
+  return out;
+}
+
+// The size of `text` in the font the control draws with.
+SIZE Extent(HWND control, const std::u16string& text) {
+  HDC dc = GetDC(control);
+  auto font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, AsWide(text), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size;
+}
+
+RECT InParent(HWND h) {
+  RECT r{};
+  GetWindowRect(h, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+int SystemDpiExpected() {
+  const char* env = std::getenv("TAVU_TEST_DPI");
+  return env && *env ? std::atoi(env) : 0;
+}
+
+TEST(HighDpi, LayoutIsTheDesignScaledToTheSystemDpi) {
+  PerMonitorAware aware;
+  ASSERT_TRUE(aware.Ok());
+  const int dpi = static_cast<int>(GetDpiForSystem());
+  if (int wanted = SystemDpiExpected()) {
+    ASSERT_EQ(dpi, wanted) << "the prefix does not run at the DPI the test command set";
+  }
+  MainWindow w;
+  auto& f = *w;
+  ASSERT_EQ(f.Dpi(), dpi);
+  auto scaled = [dpi](int v) { return MulDiv(v, dpi, 96); };
+
+  RECT client{};
+  GetClientRect(f.Handle(), &client);
+  EXPECT_EQ(client.right, scaled(984));
+  EXPECT_EQ(client.bottom, scaled(169));
+
+  struct Row {
+    tk::TWinControl& c;
+    int left, top, width, height; // at 96 dpi; height 0: the control's own
+  };
+  const Row rows[] = {
+      {f.PanelEdit, 0, 0, 984, 78},   {f.EditPath, 1, 1, 982, 21},
+      {f.EditName, 1, 22, 982, 21},   {f.Labelpiriodo, 1, 43, 982, 13},
+      {f.EditExt, 1, 56, 982, 21},    {f.PanelBtn, 0, 78, 984, 30},
+      {f.BtnOption, 1, 1, 120, 28},   {f.BtnNameClear, 121, 1, 120, 28},
+      {f.BtnEdit, 241, 1, 120, 28},   {f.CHKOKClose, 463, 1, 100, 28},
+      {f.ComboBox, 563, 1, 120, 0},   {f.BtnOK, 683, 1, 150, 28},
+      {f.BtnCancel, 833, 1, 150, 28}, {f.ListBox, 0, 108, 984, 61},
+  };
+  // A docked control follows its container's 1-pixel border, which the
+  // system does not scale: one pixel either way is rounding, not a fault.
+  for (const auto& r : rows) {
+    SCOPED_TRACE(Narrow(r.c.Name()));
+    RECT b = InParent(r.c.Handle());
+    EXPECT_NEAR(b.left, scaled(r.left), 1);
+    EXPECT_NEAR(b.top, scaled(r.top), 1);
+    EXPECT_NEAR(b.right - b.left, scaled(r.width), 1);
+    if (r.height) {
+      EXPECT_NEAR(b.bottom - b.top, scaled(r.height), 1);
+    }
+  }
+}
+
+TEST(HighDpi, CaptionsFitTheirControlsInTheMenuFontOfThatDpi) {
+  PerMonitorAware aware;
+  ASSERT_TRUE(aware.Ok());
+  const int dpi = static_cast<int>(GetDpiForSystem());
+  MainWindow w;
+  auto& f = *w;
+
+  // The window takes the system menu font as the system gives it for this DPI.
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0,
+                                         static_cast<UINT>(dpi)));
+  LOGFONTW used{};
+  ASSERT_TRUE(GetObjectW(f.FontHandle(), sizeof used, &used));
+  EXPECT_EQ(std::wstring(used.lfFaceName), std::wstring(ncm.lfMenuFont.lfFaceName));
+  EXPECT_NEAR(std::abs(used.lfHeight), std::abs(ncm.lfMenuFont.lfHeight), 1);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(f.BtnOK.Handle(), WM_GETFONT, 0, 0)),
+            f.FontHandle());
+
+  const int checkWidth = GetSystemMetricsForDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi));
+  struct Row {
+    tk::TWinControl& c;
+    int reserved;         // room the control keeps for something other than the caption
+    const char16_t* text; // null: the control's own
+  };
+  // The period label is empty until a file is loaded: its designed text.
+  const Row captioned[] = {{f.BtnOption, 0, nullptr},
+                           {f.BtnNameClear, 0, nullptr},
+                           {f.BtnEdit, 0, nullptr},
+                           {f.CHKOKClose, checkWidth, nullptr},
+                           {f.BtnOK, 0, nullptr},
+                           {f.BtnCancel, 0, nullptr},
+                           {f.Labelpiriodo, 0, u"\u3000\uFF0E\u3000"}};
+  for (const auto& r : captioned) {
+    HWND h = r.c.Handle();
+    std::u16string text = r.text ? std::u16string(r.text) : Shown(WindowText(h));
+    SCOPED_TRACE(Narrow(r.c.Name()) + " " + Narrow(text));
+    ASSERT_FALSE(text.empty());
+    RECT box{};
+    GetClientRect(h, &box);
+    SIZE size = Extent(h, text);
+    EXPECT_LE(size.cx + r.reserved, box.right);
+    EXPECT_LE(size.cy, box.bottom);
+  }
+
+  // Each mode of the selector fits its field beside the drop-down button.
+  HWND combo = f.ComboBox.Handle();
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof info;
+  ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+  const int count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+  ASSERT_EQ(count, 3);
+  for (int i = 0; i < count; ++i) {
+    wchar_t buf[32] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+    SIZE size = Extent(combo, ToU16(buf));
+    EXPECT_LE(size.cx, info.rcItem.right - info.rcItem.left) << Narrow(ToU16(buf));
+    EXPECT_LE(size.cy, info.rcItem.bottom - info.rcItem.top) << Narrow(ToU16(buf));
+  }
+
+  // A line of text fits each field's height.
+  for (auto* e : {&f.EditPath, &f.EditName, &f.EditExt}) {
+    RECT box{};
+    GetClientRect(e->Handle(), &box);
+    EXPECT_LE(Extent(e->Handle(), u"Ag漢字").cy, box.bottom) << Narrow(e->Name());
+  }
+}
+
+} // namespace

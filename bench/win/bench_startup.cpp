@@ -154,7 +154,8 @@ HWND WindowOf(const Child& c, const wchar_t* cls, DWORD waitMs = kDeadlineMs) {
 BOOL CALLBACK MatchListBox(HWND wnd, LPARAM lp) {
   wchar_t cls[16] = {};
   GetClassNameW(wnd, cls, 16);
-  if (std::wstring(cls) == L"ListBox") {
+  // TAVU's controls are superclasses named after their system class.
+  if (std::wstring(cls) == L"ListBox" || std::wstring(cls) == L"TAVU.ListBox") {
     *reinterpret_cast<HWND*>(lp) = wnd;
     return FALSE;
   }

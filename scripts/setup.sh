@@ -97,13 +97,30 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# Drive letters the existence tests rely on: q: names a missing folder and
-# r: is not mapped. Wine takes its drives from dosdevices when the server
-# starts, so this runs before every start.
+# Drive letters the tests rely on: q: names a missing folder, r: is not
+# mapped, and s: is a small volume of its own (a 1 MiB tmpfs) that the
+# out-of-space tests fill; the same volume is C:\tavu-small, another volume
+# under the same root. Mounting needs root: elsewhere s: is a plain folder
+# and those tests skip. Wine takes its drives from dosdevices when the
+# server starts, so this runs before every start.
 test_drives() {
   [ -d "$WINEPREFIX/dosdevices" ] || return 0
   ln -sfn /nonexistent-tavu-drive "$WINEPREFIX/dosdevices/q:"
   rm -f "$WINEPREFIX/dosdevices/r:"
+  local small=$WINEPREFIX/drive_c/tavu-small
+  mkdir -p "$small"
+  if ! mountpoint -q "$small" && [ "$(id -u)" -eq 0 ]; then
+    mount -t tmpfs -o size=1m tavu-small "$small" 2>/dev/null ||
+      echo "No tmpfs at $small (mount refused): the out-of-space tests skip." >&2
+  fi
+  ln -sfn ../drive_c/tavu-small "$WINEPREFIX/dosdevices/s:"
+}
+
+# Takes the small volume away again, so that the prefix can be removed.
+unmount_small_volume() {
+  local small=${WINEPREFIX:-}/drive_c/tavu-small
+  [ -n "${WINEPREFIX:-}" ] && mountpoint -q "$small" 2>/dev/null || return 0
+  umount -l "$small" 2>/dev/null || true
 }
 
 # Wine with the Japanese locale (code page 932) and time zone. Wine needs no
@@ -131,6 +148,7 @@ prepare_prefix() {
     fi
     echo "The Wine prefix $WINEPREFIX is not ready (its boot failed or was cut short); rebuilding it." >&2
     wineserver -k </dev/null >/dev/null 2>&1 || true
+    unmount_small_volume
     rm -rf -- "$WINEPREFIX"
   fi
   echo "Booting the Wine prefix $WINEPREFIX" >&2
@@ -178,6 +196,7 @@ set_dpi() {
 
 stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
+  unmount_small_volume
 }
 
 # The process group of the job being waited for (see run_logged and run_in_xvfb).

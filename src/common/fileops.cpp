@@ -72,6 +72,38 @@ bool CreateFolderTree(const std::u16string& path) {
   return FolderExistsOnDisk(p);
 }
 
+// Removes what a failed copy or move left at `to`, where nothing was before,
+// while the source is still there to keep the file whole: Wine leaves the
+// part that a full disk let through, and a move that copied but could not
+// delete leaves a second copy.
+void RemoveLeftover(const std::u16string& from, const std::u16string& to) {
+  if (!Exists(from) || !Exists(to))
+    return;
+  SetFileAttributesW(AsWide(to), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(AsWide(to));
+}
+
+// CopyFileW that leaves nothing torn behind where it created the file.
+bool CopyOneFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
+  const bool fresh = !Exists(to);
+  if (CopyFileW(AsWide(from), AsWide(to), failIfExists))
+    return true;
+  if (fresh)
+    RemoveLeftover(from, to);
+  return false;
+}
+
+// MoveFileW (a copy and a deletion across volumes) that leaves the file in
+// one place only, whole, when it fails.
+bool MoveOneFileTo(const std::u16string& from, const std::u16string& to) {
+  const bool fresh = !Exists(to);
+  if (MoveFileW(AsWide(from), AsWide(to)))
+    return true;
+  if (fresh)
+    RemoveLeftover(from, to);
+  return false;
+}
+
 // A walk into its own output would never end, and a rename into itself
 // cannot work: refuse a destination that is the source or lies inside it.
 void RefuseIntoSelf(const std::u16string& src, const std::u16string& dst) {
@@ -119,7 +151,7 @@ void CopyTree(const std::u16string& src, const std::u16string& dst, std::size_t&
       // Only now: a read-only folder could refuse the files copied into it.
       if (created && (e.attrs & kGuarding))
         SetAttributes(to, e.attrs);
-    } else if (!CopyFileW(AsWide(from), AsWide(to), FALSE)) {
+    } else if (!CopyOneFile(from, to, false)) {
       ++failed;
     }
   }
@@ -131,7 +163,7 @@ void MoveOneFile(const std::u16string& from, const std::u16string& to, DWORD att
   const bool guarded = (attrs & kGuarding) != 0;
   if (guarded)
     SetFileAttributesW(AsWide(from), FILE_ATTRIBUTE_NORMAL);
-  const bool moved = MoveFileW(AsWide(from), AsWide(to)) != FALSE;
+  const bool moved = MoveOneFileTo(from, to);
   if (guarded)
     SetAttributes(moved ? to : from, attrs);
 }
@@ -180,18 +212,18 @@ void CheckFileMove(const std::u16string& src, const std::u16string& dst) {
 
 void CopyFileTo(const std::u16string& src, const std::u16string& dst) {
   CheckFileMove(src, dst);
-  if (!CopyFileW(AsWide(src), AsWide(dst), TRUE))
+  if (!CopyOneFile(src, dst, true))
     Fail(u"copy failed");
 }
 
 void MoveFileTo(const std::u16string& src, const std::u16string& dst) {
   CheckFileMove(src, dst);
   if (tavu::PathRoot(src) == tavu::PathRoot(dst)) {
-    if (!MoveFileW(AsWide(src), AsWide(dst)))
+    if (!MoveOneFileTo(src, dst))
       Fail(u"move failed");
     return;
   }
-  if (!CopyFileW(AsWide(src), AsWide(dst), TRUE))
+  if (!CopyOneFile(src, dst, true))
     Fail(u"copy failed");
   // The copy carries the read-only flag; on the source it would only block the deletion.
   const DWORD attrs = AttributesOf(src);

@@ -1,6 +1,6 @@
 #include "common/listfile.h"
 
-#include "common/handle.h"
+#include "common/filesteps.h"
 #include "common/pelvane.h"
 #include "common/wide.h"
 #include "core/commit.h"
@@ -42,6 +42,13 @@ public:
   throw tavu::Exception(tavu::CannotCreateText(path, SystemMessage(error)));
 }
 
+// The error of the step that just failed; a step that failed without saying
+// why still fails, with `fallback`.
+DWORD LastErrorOr(DWORD fallback) {
+  const DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? error : fallback;
+}
+
 void EnterProgramFolder() {
   SetCurrentDirectoryW(AsWide(ProgramFolder()));
 }
@@ -49,21 +56,22 @@ void EnterProgramFolder() {
 } // namespace
 
 std::string ReadWholeFile(const std::u16string& path) {
-  // Others may go on reading it, but nobody may write while we read.
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h)
-    ThrowCannotOpen(path, GetLastError());
+  FileSteps& files = Files();
+  // Others may go on reading it, but nobody may write while we read. A
+  // failed close loses nothing here, so its result does not matter.
+  StepFile file(files, files.OpenToRead(path, FILE_SHARE_READ));
+  if (!file)
+    ThrowCannotOpen(path, LastErrorOr(ERROR_OPEN_FAILED));
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart > 0x7FFFFFFF)
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF)
     ThrowCannotOpen(path, ERROR_NOT_ENOUGH_MEMORY);
   std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;
     DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-    if (!ReadFile(h.Get(), bytes.data() + done, want, &got, nullptr))
-      ThrowCannotOpen(path, GetLastError());
+    if (!files.Read(file.Get(), bytes.data() + done, want, got))
+      ThrowCannotOpen(path, LastErrorOr(ERROR_READ_FAULT));
     if (got == 0)
       break; // the file shrank under us; keep what was there
     done += got;
@@ -72,37 +80,34 @@ std::string ReadWholeFile(const std::u16string& path) {
   return bytes;
 }
 
-// A crash or a full disk leaves the old file or the new one, never a torn one.
+// A crash, a full disk or any failed step leaves the old file or the new
+// one, never a torn one, and nothing beside it.
 void ReplaceFileBytes(const std::u16string& path, const std::string& bytes) {
+  FileSteps& files = Files();
   const std::u16string temp = path + u".new";
+  DWORD error = ERROR_SUCCESS;
   {
-    ScopedFileHandle h(CreateFileW(AsWide(temp), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h)
-      ThrowCannotCreate(path, GetLastError());
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+    StepFile file(files, files.Create(temp));
+    if (!file)
+      ThrowCannotCreate(path, LastErrorOr(ERROR_CANNOT_MAKE));
+    for (std::size_t done = 0; done < bytes.size() && !error;) {
       DWORD wrote = 0;
       DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-      if (!WriteFile(h.Get(), bytes.data() + done, want, &wrote, nullptr) || wrote == 0) {
-        DWORD error = GetLastError();
-        h.Reset();
-        DeleteFileW(AsWide(temp));
-        ThrowCannotCreate(path, error);
-      }
+      // A full disk takes part of the data and refuses the rest.
+      if (!files.Write(file.Get(), bytes.data() + done, want, wrote) || wrote == 0)
+        error = LastErrorOr(ERROR_WRITE_FAULT);
       done += wrote;
     }
-    if (!FlushFileBuffers(h.Get())) {
-      DWORD error = GetLastError();
-      h.Reset();
-      DeleteFileW(AsWide(temp));
-      ThrowCannotCreate(path, error);
-    }
+    if (!error && !files.Flush(file.Get()))
+      error = LastErrorOr(ERROR_WRITE_FAULT);
+    // The close can be the first to tell that the data never reached the disk.
+    if (!file.Close() && !error)
+      error = LastErrorOr(ERROR_WRITE_FAULT);
   }
-  if (!MoveFileExW(AsWide(temp), AsWide(path),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DWORD error = GetLastError();
-    DeleteFileW(AsWide(temp));
+  if (!error && !files.Replace(temp, path))
+    error = LastErrorOr(ERROR_WRITE_FAULT);
+  if (error) {
+    files.Remove(temp);
     ThrowCannotCreate(path, error);
   }
 }
@@ -154,9 +159,8 @@ bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16strin
   // Free when missing, or when nobody else has it open: a test, not a lock.
   bool free;
   {
-    ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    free = !(IsExistingFile(path) && !h);
+    StepFile probe(Files(), Files().OpenToRead(path, 0));
+    free = !(IsExistingFile(path) && !probe);
   }
   if (free)
     ReplaceFileBytes(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));

@@ -38,15 +38,15 @@ inline void RemoveTree(const std::u16string& path) {
   RemoveDirectoryW(AsWide(path));
 }
 
-// A fresh folder under the temporary folder, removed with everything in it.
+// A fresh folder under the temporary folder (or under `base`, a folder with
+// a trailing backslash), removed with everything in it.
 class ScratchFolder {
 public:
-  explicit ScratchFolder(const std::u16string& prefix = u"tavu-test-") {
+  explicit ScratchFolder(const std::u16string& prefix = u"tavu-test-",
+                         const std::u16string& base = TempFolder()) {
     static unsigned serial = 0;
-    wchar_t base[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathW(MAX_PATH + 1, base);
     for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      std::u16string candidate = ToU16(base, n) + prefix + Decimal(GetCurrentProcessId()) + u"-" +
+      std::u16string candidate = base + prefix + Decimal(GetCurrentProcessId()) + u"-" +
                                  Decimal(GetTickCount64()) + u"-" + Decimal(++serial);
       if (CreateDirectoryW(AsWide(candidate), nullptr))
         path_ = candidate;
@@ -59,6 +59,13 @@ public:
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The system's temporary folder, with a trailing backslash.
+  static std::u16string TempFolder() {
+    wchar_t base[MAX_PATH + 1] = {};
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
+    return ToU16(base, n);
+  }
 
   // The folder itself, without a trailing backslash.
   const std::u16string& Root() const { return path_; }

@@ -44,18 +44,6 @@ void Place(tk::TWinControl& c, tk::TWinControl& parent, TAlign align, int left, 
   c.TabOrder = tabOrder;
 }
 
-// Keeps a list box's redraw off for one batch, also when an add throws.
-class UpdateGuard {
-public:
-  explicit UpdateGuard(tk::TListBox& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateGuard() { list_.EndUpdate(); }
-  UpdateGuard(const UpdateGuard&) = delete;
-  UpdateGuard& operator=(const UpdateGuard&) = delete;
-
-private:
-  tk::TListBox& list_;
-};
-
 } // namespace
 
 TMainForm::TMainForm()
@@ -777,7 +765,7 @@ void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {
   std::vector<std::u16string> sorted = files;
   try {
     tavu::SortForDrop(sorted, Pelvane::PathSortKey);
-    UpdateGuard batch(ListBox);
+    tk::TListUpdate batch(ListBox);
     for (const auto& path : sorted)
       AddPath(path);
   } catch (...) {

@@ -30,18 +30,6 @@ std::u16string SettingsPath() {
   return Pelvane::DataFolder + u"K-Sorel.ini";
 }
 
-// Keeps a list box's redraw off for one batch, also when an add throws.
-class UpdateGuard {
-public:
-  explicit UpdateGuard(tk::TListBox& list) : list_(list) { list_.BeginUpdate(); }
-  ~UpdateGuard() { list_.EndUpdate(); }
-  UpdateGuard(const UpdateGuard&) = delete;
-  UpdateGuard& operator=(const UpdateGuard&) = delete;
-
-private:
-  tk::TListBox& list_;
-};
-
 // Creates the empty word list (zero bytes); one that appeared meanwhile is
 // left as it is. Throws the "cannot be created" error.
 void CreateEmptyFile(const std::u16string& path) {
@@ -233,7 +221,7 @@ void TNoteForm::LoadWords() {
   const std::vector<std::u16string> words =
       tavu::WordListEntries(Pelvane::ReadWholeFile(MNote), Pelvane::AnsiCodePage());
   {
-    UpdateGuard batch(ListBox);
+    tk::TListUpdate batch(ListBox);
     ListBox.Clear();
     std::size_t units = 0;
     for (const auto& w : words)

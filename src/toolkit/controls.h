@@ -307,6 +307,18 @@ private:
   int savedIndex_ = -1;
 };
 
+// Keeps a list box's redraw off for one batch, also when an add throws.
+class TListUpdate {
+public:
+  explicit TListUpdate(TListBox& list) : list_(list) { list_.BeginUpdate(); }
+  ~TListUpdate() { list_.EndUpdate(); }
+  TListUpdate(const TListUpdate&) = delete;
+  TListUpdate& operator=(const TListUpdate&) = delete;
+
+private:
+  TListBox& list_;
+};
+
 class TLabel : public TWinControl {
 public:
   using TWinControl::TWinControl;

@@ -6,23 +6,8 @@
 namespace e2e {
 namespace {
 
-std::string ReadBytes(const std::wstring& path) {
-  ScopedFileHandle h(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes(h ? GetFileSize(h.Get(), nullptr) : 0, '\0');
-  DWORD got = 0;
-  if (h)
-    ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-}
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 std::wstring NameOnDisk(const std::wstring& path) {
   WIN32_FIND_DATAW fd;

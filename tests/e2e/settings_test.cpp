@@ -9,27 +9,10 @@
 namespace e2e {
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 class SettingsFile : public TavuTest {};
-
-std::string ReadBytes(const std::wstring& path) {
-  ScopedFileHandle h(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return {};
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
-}
 
 std::vector<std::string> CrLfLines(const std::string& bytes) {
   std::vector<std::string> lines;

@@ -14,24 +14,8 @@
 namespace e2e {
 namespace {
 
-std::string ReadBytes(const std::wstring& path) {
-  ScopedFileHandle h(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return "<missing>";
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  ScopedFileHandle h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
-}
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> FileNames(const std::wstring& folder) {

@@ -17,6 +17,35 @@ inline std::u16string Decimal(unsigned long long n) {
   return ToU16(std::to_wstring(n).c_str());
 }
 
+// A whole file's bytes; empty when it cannot be read. Others may hold it open.
+inline std::string ReadBytes(const std::u16string& path) {
+  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+  if (!h)
+    return {};
+  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
+  DWORD got = 0;
+  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  bytes.resize(got);
+  return bytes;
+}
+inline std::string ReadBytes(const std::wstring& path) {
+  return ReadBytes(ToU16(path.c_str()));
+}
+
+// Makes the file hold exactly these bytes; fails the calling test when it cannot.
+inline void WriteBytes(const std::u16string& path, const std::string& bytes) {
+  ScopedFileHandle h(
+      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(h) << "cannot write a test file";
+  DWORD wrote = 0;
+  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
+}
+inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  WriteBytes(ToU16(path.c_str()), bytes);
+}
+
 inline void RemoveTree(const std::u16string& path) {
   WIN32_FIND_DATAW fd;
   HANDLE h = FindFirstFileW(AsWide(path + u"\\*"), &fd);

@@ -23,29 +23,15 @@
 
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using wintest::DialogDriver;
 using wintest::MainWindow;
 using wintest::Pick;
 using wintest::PressCancel;
 using wintest::PressOk;
 using wintest::ScratchFolder;
-
-std::string ReadBytes(const std::u16string& path) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes(h ? GetFileSize(h.Get(), nullptr) : 0, '\0');
-  DWORD got = 0;
-  if (h)
-    ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  return bytes;
-}
-
-void WriteBytes(const std::u16string& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD wrote = 0;
-  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-}
 
 bool Exists(const std::u16string& path) {
   return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;

@@ -27,6 +27,13 @@
 
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+using wintest::DataFolderScope;
+
+using wintest::ErrorCapture;
+
 using wintest::MainWindow;
 using wintest::ScratchFolder;
 
@@ -128,17 +135,6 @@ private:
   std::set<HANDLE> writing_;
 };
 
-class ErrorCapture {
-public:
-  std::vector<std::u16string> texts;
-  ErrorCapture() {
-    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
-  }
-  ~ErrorCapture() { tk::Application().OnException = nullptr; }
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
-};
-
 std::optional<std::string> ReadIfThere(const std::u16string& path) {
   ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, 0, nullptr));
@@ -151,14 +147,6 @@ std::optional<std::string> ReadIfThere(const std::u16string& path) {
   return bytes;
 }
 
-void WriteBytes(const std::u16string& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr));
-}
-
 bool Exists(const std::u16string& path) {
   return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
 }
@@ -166,20 +154,6 @@ bool Exists(const std::u16string& path) {
 std::u16string Number(int n) {
   return ToU16(std::to_wstring(n).c_str());
 }
-
-// A data folder of the test's own while it lives.
-class DataFolderScope {
-public:
-  explicit DataFolderScope(const std::u16string& folder) : saved_(Pelvane::DataFolder) {
-    Pelvane::DataFolder = folder + u"\\";
-  }
-  ~DataFolderScope() { Pelvane::DataFolder = saved_; }
-  DataFolderScope(const DataFolderScope&) = delete;
-  DataFolderScope& operator=(const DataFolderScope&) = delete;
-
-private:
-  std::u16string saved_;
-};
 
 // One of the program's writers: the file it writes in the data folder, what
 // the file holds beforehand, one write (its failures reported through the

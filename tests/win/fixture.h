@@ -87,6 +87,32 @@ inline void ResetApplication() {
   tk::ApplicationTestAccess::Reset();
 }
 
+// Collects what the error box would show, for the life of the object.
+class ErrorCapture {
+public:
+  std::vector<std::u16string> texts;
+  ErrorCapture() {
+    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
+  }
+  ~ErrorCapture() { tk::Application().OnException = nullptr; }
+  ErrorCapture(const ErrorCapture&) = delete;
+  ErrorCapture& operator=(const ErrorCapture&) = delete;
+};
+
+// A data folder of the test's own for the life of the object.
+class DataFolderScope {
+public:
+  explicit DataFolderScope(const std::u16string& folder) : saved_(Pelvane::DataFolder) {
+    Pelvane::DataFolder = folder + u"\\";
+  }
+  ~DataFolderScope() { Pelvane::DataFolder = saved_; }
+  DataFolderScope(const DataFolderScope&) = delete;
+  DataFolderScope& operator=(const DataFolderScope&) = delete;
+
+private:
+  std::u16string saved_;
+};
+
 // Puts `fn` in front of a control's window procedure while it lives; `fn`
 // passes a message on with Next.
 class Hook {

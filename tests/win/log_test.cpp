@@ -18,53 +18,13 @@
 
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+using wintest::DataFolderScope;
+
 using wintest::MainWindow;
 using wintest::ScratchFolder;
-
-std::string ReadBytes(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return {};
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-void WriteBytes(const std::u16string& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-}
-
-// A data folder of the test's own for the life of the object.
-class DataFolderScope {
-public:
-  explicit DataFolderScope(const std::u16string& folder) : saved_(Pelvane::DataFolder) {
-    Pelvane::DataFolder = folder + u"\\";
-  }
-  ~DataFolderScope() { Pelvane::DataFolder = saved_; }
-  DataFolderScope(const DataFolderScope&) = delete;
-  DataFolderScope& operator=(const DataFolderScope&) = delete;
-
-private:
-  std::u16string saved_;
-};
-
-class ErrorCapture {
-public:
-  std::vector<std::u16string> texts;
-  ErrorCapture() {
-    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
-  }
-  ~ErrorCapture() { tk::Application().OnException = nullptr; }
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
-};
 
 std::vector<std::u16string> LogLines(const std::u16string& path) {
   std::vector<std::u16string> lines;

@@ -16,27 +16,16 @@
 #include "common/handle.h"
 #include "common/wide.h"
 #include "fixture.h"
+#include "scratch.h"
 #include "forms/note.h"
 
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
 using Words = std::vector<std::u16string>;
 using wintest::PumpUntil;
-
-std::string ReadBytes(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string bytes(h ? GetFileSize(h.Get(), nullptr) : 0, '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  return h ? bytes : "<none>";
-}
-
-void WriteBytes(const std::u16string& path, const std::string& bytes) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, 0));
-  DWORD wrote = 0;
-  ASSERT_TRUE(WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, 0));
-}
 
 // A data folder of the test's own holding the files the test puts there, and
 // the two windows made as the program's start makes them; every error box

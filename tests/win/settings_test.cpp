@@ -18,28 +18,13 @@
 
 namespace {
 
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+using wintest::ErrorCapture;
+
 using wintest::MainWindow;
 using wintest::ScratchFolder;
-
-std::string ReadBytes(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return {};
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-void WriteBytes(const std::u16string& path, const std::string& bytes) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(h);
-  DWORD wrote = 0;
-  WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-}
 
 std::string Utf8(const char8_t* text) {
   return reinterpret_cast<const char*>(text);
@@ -65,17 +50,6 @@ public:
 private:
   ScratchFolder dir_;
   std::u16string saved_;
-};
-
-class ErrorCapture {
-public:
-  std::vector<std::u16string> texts;
-  ErrorCapture() {
-    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
-  }
-  ~ErrorCapture() { tk::Application().OnException = nullptr; }
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
 };
 
 RECT Frame(HWND wnd) {

@@ -15,11 +15,14 @@
 
 #include "core/error.h"
 #include "fixture.h"
+#include "scratch.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
 #include "common/wide.h"
 
 namespace {
+
+using wintest::ErrorCapture;
 
 using wintest::MainWindow;
 using wintest::PumpUntil;
@@ -31,18 +34,6 @@ std::u16string WindowText(HWND h) {
   s.resize(static_cast<std::size_t>(n > 0 ? n : 0));
   return s;
 }
-
-// Collects what the error box would show, for the life of the object.
-class ErrorCapture {
-public:
-  std::vector<std::u16string> texts;
-  ErrorCapture() {
-    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
-  }
-  ~ErrorCapture() { tk::Application().OnException = nullptr; }
-  ErrorCapture(const ErrorCapture&) = delete;
-  ErrorCapture& operator=(const ErrorCapture&) = delete;
-};
 
 // A small form of our own: an edit, a list, and three buttons, OK being the
 // default and Cancel the cancel button.

@@ -82,5 +82,99 @@ TEST_F(SettingsFile, FirstCloseWritesItWholeAndTheNextRunTakesLoggingFromIt) {
   EXPECT_EQ(CrLfLines(ReadBytes(ini))[7], "Log=1");
 }
 
+struct CaptionSearch {
+  const std::wstring* caption;
+  HWND found;
+};
+
+BOOL CALLBACK MatchCaption(HWND w, LPARAM lp) {
+  auto* s = reinterpret_cast<CaptionSearch*>(lp);
+  if (TextOf(w) != *s->caption)
+    return TRUE;
+  s->found = w;
+  return FALSE;
+}
+
+// The check box of an option, found by its caption.
+HWND CheckBoxOf(HWND main, const std::wstring& caption) {
+  CaptionSearch search{&caption, nullptr};
+  EnumChildWindows(main, MatchCaption, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST_F(SettingsFile, OptionsComeBackInTheNextRunAndAreWrittenAgain) {
+  CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  const std::wstring ini = DataFolder() + L"\\TAVU.ini";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(ini, "[Window]\r\nMostTop=1\r\nOKClose=0\r\n"));
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  Process& tavu = Launch(Quoted({a}));
+  HWND main = WaitForMainWindow(tavu.Id());
+  ASSERT_NE(main, nullptr);
+  EXPECT_TRUE(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST) << "not always on top";
+  HWND okClose = CheckBoxOf(main, L"OKで終了");
+  ASSERT_NE(okClose, nullptr);
+  DWORD_PTR checked = 99;
+  ASSERT_TRUE(SendMessageTimeoutW(okClose, BM_GETCHECK, 0, 0, SMTO_NORMAL, 5000, &checked));
+  EXPECT_EQ(checked, static_cast<DWORD_PTR>(BST_UNCHECKED));
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(tavu.WaitForExit(kDeadlineMs));
+  const auto lines = CrLfLines(ReadBytes(ini));
+  // Keys already there keep their place; the missing ones follow them.
+  ASSERT_EQ(lines.size(), 9u);
+  EXPECT_EQ(lines[1], "MostTop=1");
+  EXPECT_EQ(lines[2], "OKClose=0");
+  EXPECT_TRUE(lines[3].starts_with("Width=")) << lines[3];
+  EXPECT_EQ(lines[7], "Log=0");
+}
+
+TEST_F(SettingsFile, AnUnreadableFileIsShownAndTheStartGoesOn) {
+  CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  const std::wstring ini = DataFolder() + L"\\TAVU.ini";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(ini, "[Window]\r\nLog=1\r\n"));
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  Process* tavu = nullptr;
+  {
+    // Another program writes the file while TAVU starts.
+    ScopedFileHandle writer(CreateFileW(ini.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    tavu = &Launch(Quoted({a}));
+    HWND box = WaitForDialog(tavu->Id());
+    ASSERT_NE(box, nullptr) << "no error box";
+    EXPECT_NE(MessageBoxText(box).find(L"は開けません。"), std::wstring::npos);
+    PressDialogButton(box, IDOK);
+  }
+  HWND main = WaitForMainWindow(tavu->Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(c.path) == a; })) << "the path was not queued";
+  EXPECT_EQ(TextOf(c.name), L"a");
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeWrittenIsShownAndTheProgramStillEnds) {
+  CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  // A folder stands where the file would be written.
+  ASSERT_TRUE(CreateDirectoryW((DataFolder() + L"\\TAVU.ini").c_str(), nullptr));
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  Process& tavu = Launch(Quoted({a}));
+  HWND main = WaitForMainWindow(tavu.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  PressEscape(main, c.name);
+  HWND box = WaitForDialog(tavu.Id());
+  ASSERT_NE(box, nullptr) << "no error box";
+  EXPECT_NE(MessageBoxText(box).find(L"を作成できません。"), std::wstring::npos);
+  PressDialogButton(box, IDOK);
+  EXPECT_TRUE(tavu.WaitForExit(kDeadlineMs)) << "the program could not end";
+}
+
 } // namespace
 } // namespace e2e

@@ -11,7 +11,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
-  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales)
+  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales clang libclang-rt-14-dev)
 
 missing_packages() {
   local p out=()

@@ -22,3 +22,26 @@ foreach(src ${TAVU_CORE_BENCH})
   target_link_libraries(${name} PRIVATE tavu_core)
   tavu_warnings(${name})
 endforeach()
+
+# The fuzz targets once more, built by this compiler with their entry points
+# renamed, so that fuzz_replay runs every one of them over its committed
+# corpus as part of the test suite; no libFuzzer is needed for that.
+file(GLOB TAVU_FUZZ_SOURCES CONFIGURE_DEPENDS fuzz/*_fuzz.cpp)
+set(TAVU_FUZZ_LIST "")
+foreach(src ${TAVU_FUZZ_SOURCES})
+  get_filename_component(stem ${src} NAME_WE)
+  string(REGEX REPLACE "_fuzz$" "" name ${stem})
+  set_source_files_properties(${src} PROPERTIES
+    COMPILE_DEFINITIONS LLVMFuzzerTestOneInput=TavuFuzz_${name})
+  string(APPEND TAVU_FUZZ_LIST "TAVU_FUZZ_TARGET(${name})\n")
+endforeach()
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/fuzz/fuzz_targets.inc CONTENT "${TAVU_FUZZ_LIST}")
+add_executable(fuzz_replay fuzz/replay_test.cpp ${TAVU_FUZZ_SOURCES})
+target_link_libraries(fuzz_replay PRIVATE tavu_core GTest::gtest_main)
+target_include_directories(fuzz_replay PRIVATE ${CMAKE_BINARY_DIR}/fuzz)
+target_compile_definitions(fuzz_replay PRIVATE TAVU_FUZZ_REPLAY
+  TAVU_FUZZ_CORPUS="${PROJECT_SOURCE_DIR}/fuzz/corpus")
+target_compile_options(fuzz_replay PRIVATE ${TAVU_SANITIZE})
+target_link_options(fuzz_replay PRIVATE ${TAVU_SANITIZE})
+tavu_warnings(fuzz_replay)
+add_test(NAME fuzz_replay COMMAND fuzz_replay)

@@ -11,7 +11,8 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
 PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
-  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales desktop-file-utils)
+  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales desktop-file-utils clang
+  libclang-rt-14-dev)
 
 # The packages of the list given (all of PACKAGES without one) that are not installed.
 missing_packages() {

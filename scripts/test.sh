@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs every test suite:
-# the native core tests, the in-process Wine tests and the process-level tests.
+# the native core tests, the replay of every fuzz corpus, the in-process Wine
+# tests and the process-level tests.
 # A suite fails when a test fails and also when it exits non-zero after a
 # clean summary (a leak report, a crash in teardown, a time-out); the last
 # line counts the tests, and each such suite as one failure at least.
@@ -12,13 +13,15 @@ build_all
 export WINEPREFIX=$BUILD/wineprefix-test
 set +e
 LOG=$BUILD/test-logs
-SUITES=(core win e2e dpi desktop)
+SUITES=(core fuzz win e2e dpi desktop)
 mkdir -p "$LOG"
 rm -f "$LOG"/*.log "$LOG"/*.rc
 stop_wine_on_exit
 
 echo "== running core"
 run_logged "$LOG" core "$((5 * 60))" "$BUILD/host/core_tests"
+echo "== running fuzz (corpus replay)"
+run_logged "$LOG" fuzz 120 "$BUILD/host/fuzz_replay"
 echo "== running win, e2e, desktop"
 # The desktop suite installs TAVU into a temporary home, with a prefix of
 # its own.

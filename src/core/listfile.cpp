@@ -49,6 +49,10 @@ std::u16string DecodeUtf8(std::string_view bytes) {
       if (b < 0x80) {
         out += static_cast<char16_t>(b);
       } else if (b >= 0xC2 && b <= 0xDF) {
+        // Each lead sets both bounds: those of a sequence broken off before
+        // its first continuation byte must not narrow the next one.
+        lower = 0x80;
+        upper = 0xBF;
         needed = 1;
         cp = b & 0x1F;
       } else if (b >= 0xE0 && b <= 0xEF) {

@@ -91,6 +91,12 @@ TEST(ListFile, BrokenInputBecomesReplacementCharacters) {
       {"\xED\xA0\x80", TextEncoding::Utf8, u"\uFFFD\uFFFD\uFFFD"},
       {"\xF4\x90\x80\x80\xC3", TextEncoding::Utf8, u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
       {std::string("\xFE\xFF\0A\xD8", 5), TextEncoding::Utf16BE, u"A\uFFFD"},
+      // A sequence broken before its first continuation byte leaves the
+      // next two-byte character whole.
+      {"\xE0\xDF\x82", TextEncoding::Utf8, u"\uFFFD\u07C2"},
+      {"\xF0\x41\xC3\x80", TextEncoding::Utf8, u"\uFFFDA\u00C0"},
+      {"\xF4\x90\xDF\xBF", TextEncoding::Utf8, u"\uFFFD\uFFFD\u07FF"},
+      {"\xED\xA0\xC2\xBF", TextEncoding::Utf8, u"\uFFFD\uFFFD\u00BF"},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(testing::PrintToString(r.bytes));

@@ -174,5 +174,48 @@ TEST_F(MalformedRecord, QueuesOnlyWhatTheBoundedReadGivesAndKeepsRunning) {
   EXPECT_EQ(TextOf(c.path), L"ab");
 }
 
+TEST_F(MalformedRecord, OddAndOversizedRecordsAreReadOnlyWithinTheirSize) {
+  Process& tavu = Launch(L"");
+  HWND main = WaitForMainWindow(tavu.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+
+  // 64 KiB of text without a zero, with more of it behind the record's end.
+  constexpr std::size_t kUnits = 0x10000 / sizeof(wchar_t);
+  std::vector<wchar_t> big(kUnits + 16, L'Q');
+  big[0] = L'P';
+  const wchar_t xy[] = L"xy";
+  const wchar_t vwxyz[] = L"vwxyz";
+  struct Case {
+    const char* what;
+    const void* data;
+    DWORD cbData;
+  } cases[] = {
+      {"null data without a size", nullptr, 0},
+      {"three bytes: a unit and half of the next", xy, 3},
+      {"seven bytes", vwxyz, 7},
+      {"64 KiB without a zero", big.data(), 0x10000},
+      {"64 KiB and one byte, from the second unit on", big.data() + 1, 0x10001},
+  };
+  for (const auto& k : cases) {
+    EXPECT_TRUE(SendRecord(main, k.data, k.cbData)) << k.what << ": no answer";
+    EXPECT_TRUE(Responds(main)) << "the window stopped answering after " << k.what;
+  }
+  EXPECT_TRUE(tavu.IsAlive());
+  std::wstring first(kUnits, L'Q'), second(kUnits, L'Q');
+  first[0] = L'P';
+  const auto items = ListItems(c.list);
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[0], L"x");
+  EXPECT_EQ(items[1], L"vwx");
+  // Not one unit from beyond either record's end.
+  EXPECT_EQ(items[2].size(), kUnits);
+  EXPECT_TRUE(items[2] == first) << "the 64 KiB record was not queued as sent";
+  EXPECT_EQ(items[3].size(), kUnits);
+  EXPECT_TRUE(items[3] == second) << "the odd-sized record was not queued as sent";
+  EXPECT_EQ(TextOf(c.path), L"x");
+}
+
 } // namespace
 } // namespace e2e

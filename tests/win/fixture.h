@@ -3,8 +3,11 @@
 // a main window that is built, shown and torn down per test.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -112,6 +115,31 @@ public:
 private:
   std::u16string saved_;
 };
+
+// Sends a drop as the shell builds one: DROPFILES, then the names, each ended
+// by a zero, and an empty name; ANSI names must be plain ASCII here. True
+// when the drop was finished (DragFinish frees it; asked at once, as the
+// next allocation may reuse the handle).
+inline bool SendDrop(HWND target, const std::vector<std::u16string>& names, POINT pt = {1, 2},
+                     bool wide = true) {
+  std::u16string list;
+  for (const auto& n : names)
+    list += n + u'\0';
+  list += u'\0';
+  std::size_t bytes = wide ? list.size() * 2 : list.size();
+  HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
+  auto* df = static_cast<DROPFILES*>(GlobalLock(h));
+  *df = {sizeof(DROPFILES), pt, FALSE, wide};
+  auto* p = reinterpret_cast<char*>(df + 1);
+  if (wide)
+    std::memcpy(p, list.data(), bytes);
+  else
+    for (std::size_t i = 0; i < list.size(); ++i)
+      p[i] = static_cast<char>(list[i]);
+  GlobalUnlock(h);
+  EXPECT_EQ(SendMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0), 0);
+  return GlobalFlags(h) == GMEM_INVALID_HANDLE;
+}
 
 // Puts `fn` in front of a control's window procedure while it lives; `fn`
 // passes a message on with Next.

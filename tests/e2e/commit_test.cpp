@@ -2,6 +2,7 @@
 // folder browser and the failure box answered from this process, the log
 // file, and the refresh keys reaching the file manager it was started from.
 #include "e2e_support.h"
+#include "filemanager.h"
 
 namespace e2e {
 namespace {
@@ -79,11 +80,7 @@ TEST_F(Commit, TheRoadOfOneItemRenamesCopiesLogsAndCloses) {
   Type(c.name, L"b");
   ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
   PostClick(c.ok);
-  HWND picker = WaitForDialog(tavu->Id());
-  ASSERT_NE(picker, nullptr) << "no folder browser";
-  EXPECT_EQ(TextOf(picker).empty(), false);
-  ASSERT_TRUE(SelectFolder(picker, tavu->Id(), dest));
-  PressDialogButton(picker, IDOK);
+  ASSERT_TRUE(PickFolder(tavu->Id(), dest)) << "no folder browser";
   DWORD code = 99;
   ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs, &code)) << "the emptied queue did not close TAVU";
   EXPECT_TRUE(IsFile(Temp() + L"\\b.txt"));
@@ -103,10 +100,7 @@ TEST_F(Commit, AnUnchangedNameInMoveModeOnlyMoves) {
   ASSERT_NE(Start({a}, &c, &tavu), nullptr);
   SetMode(c.mode, 1);
   PostClick(c.ok);
-  HWND picker = WaitForDialog(tavu->Id());
-  ASSERT_NE(picker, nullptr);
-  ASSERT_TRUE(SelectFolder(picker, tavu->Id(), dest));
-  PressDialogButton(picker, IDOK);
+  ASSERT_TRUE(PickFolder(tavu->Id(), dest)) << "no folder browser";
   ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs));
   EXPECT_TRUE(IsFile(dest + L"\\a.txt"));
   EXPECT_FALSE(IsFile(a));
@@ -166,47 +160,10 @@ TEST_F(Commit, ATakenNameIsRefusedAndACaseOnlyRenameTakes) {
   EXPECT_EQ(ReadBytes(a), "first");
 }
 
-// A window of the file manager's class, opened before TAVU starts; it
-// collects the keys posted to it.
-class FileManagerWindow {
-public:
-  FileManagerWindow() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CabinetWClass";
-    registered_ = RegisterClassExW(&wc) != 0;
-    hwnd_ = CreateWindowExW(0, L"CabinetWClass", L"files", WS_OVERLAPPEDWINDOW, 10, 10, 300, 200,
-                            nullptr, nullptr, wc.hInstance, nullptr);
-    ShowWindow(hwnd_, SW_SHOW);
-  }
-  ~FileManagerWindow() {
-    DestroyWindow(hwnd_);
-    if (registered_)
-      UnregisterClassW(L"CabinetWClass", GetModuleHandleW(nullptr));
-  }
-  FileManagerWindow(const FileManagerWindow&) = delete;
-  FileManagerWindow& operator=(const FileManagerWindow&) = delete;
-
-  // Takes the keys that arrived so far.
-  std::vector<std::pair<UINT, WPARAM>> Keys() {
-    MSG m;
-    while (PeekMessageW(&m, hwnd_, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE))
-      keys_.emplace_back(m.message, m.wParam);
-    return keys_;
-  }
-
-private:
-  HWND hwnd_ = nullptr;
-  bool registered_ = false;
-  std::vector<std::pair<UINT, WPARAM>> keys_;
-};
-
 TEST_F(Commit, TheFileManagerItWasStartedFromIsAskedToRefresh) {
   const std::wstring a = Temp() + L"\\a.txt";
   ASSERT_NO_FATAL_FAILURE(MakeFile(a));
-  FileManagerWindow manager;
+  testsupport::FileManagerWindow manager;
   MainControls c;
   ASSERT_NE(Start({a}, &c), nullptr);
   Type(c.name, L"b");
@@ -219,7 +176,7 @@ TEST_F(Commit, TheFileManagerItWasStartedFromIsAskedToRefresh) {
 TEST_F(Commit, AProgramStartedWithoutAPathNeverAsksForARefresh) {
   const std::wstring a = Temp() + L"\\a.txt";
   ASSERT_NO_FATAL_FAILURE(MakeFile(a));
-  FileManagerWindow manager;
+  testsupport::FileManagerWindow manager;
   MainControls c;
   Process* tavu = nullptr;
   ASSERT_NE(Start({}, &c, &tavu), nullptr);

@@ -337,7 +337,10 @@ std::wstring MessageBoxText(HWND box) {
   return TextOf(GetDlgItem(box, 0xFFFF));
 }
 
-bool SelectFolder(HWND browser, DWORD pid, const std::wstring& folder) {
+bool PickFolder(DWORD pid, const std::wstring& folder) {
+  HWND browser = WaitForDialog(pid);
+  if (!browser)
+    return false;
   ScopedKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid));
   if (!process)
     return false;
@@ -354,6 +357,8 @@ bool SelectFolder(HWND browser, DWORD pid, const std::wstring& folder) {
     Sleep(150);
   }
   VirtualFreeEx(process.Get(), remote, 0, MEM_RELEASE);
+  if (ok)
+    PressDialogButton(browser, IDOK);
   return ok;
 }
 

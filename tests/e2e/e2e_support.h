@@ -113,9 +113,11 @@ void PostClick(HWND button);
 HWND WaitForDialog(DWORD pid, DWORD ms = kDeadlineMs);
 // A message box's text.
 std::wstring MessageBoxText(HWND box);
-// Selects `folder` in another process's folder browser: the path is written
-// into that process, since the selection message carries a pointer.
-bool SelectFolder(HWND browser, DWORD pid, const std::wstring& folder);
+// Waits for process `pid`'s folder browser, selects `folder` in it and
+// confirms it; false when no browser came or the selection could not be
+// sent. The path is written into that process, since the selection message
+// carries a pointer.
+bool PickFolder(DWORD pid, const std::wstring& folder);
 // Presses a dialog's OK (IDOK) or Cancel (IDCANCEL) button.
 void PressDialogButton(HWND dialog, int id);
 

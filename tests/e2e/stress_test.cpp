@@ -124,11 +124,8 @@ TEST_F(Stress, AHundredHandOffsThenAHundredCommitsLoseNothingAndTheLogKeepsTheNe
     const std::wstring renamed = src + L"\\" + name + L".txt";
     logged.push_back(item + L"->" + renamed);
     if (mode != 0) {
-      HWND picker = WaitForDialog(tavu.Id());
-      ASSERT_NE(picker, nullptr) << "no folder browser for item " << i;
       const std::wstring& folder = mode == 1 ? moved : copied;
-      ASSERT_TRUE(SelectFolder(picker, tavu.Id(), folder));
-      PressDialogButton(picker, IDOK);
+      ASSERT_TRUE(PickFolder(tavu.Id(), folder)) << "no folder browser for item " << i;
       ASSERT_TRUE(WaitUntil([&] { return NoDialog(tavu.Id()); }));
       logged.push_back(renamed + L" -> " + folder + L"\\" + name + L".txt" +
                        (mode == 1 ? L" 移動" : L" コピー"));

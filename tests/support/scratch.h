@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "common/handle.h"
@@ -17,18 +18,25 @@ inline std::u16string Decimal(unsigned long long n) {
   return ToU16(std::to_wstring(n).c_str());
 }
 
-// A whole file's bytes; empty when it cannot be read. Others may hold it open.
-inline std::string ReadBytes(const std::u16string& path) {
+inline bool Exists(const std::u16string& path) {
+  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A whole file's bytes, or nothing when it cannot be read. Others may hold it open.
+inline std::optional<std::string> ReadIfThere(const std::u16string& path) {
   ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, 0, nullptr));
   if (!h)
-    return {};
+    return std::nullopt;
   std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
   DWORD got = 0;
   ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
   bytes.resize(got);
   return bytes;
+}
+inline std::string ReadBytes(const std::u16string& path) {
+  return ReadIfThere(path).value_or(std::string());
 }
 inline std::string ReadBytes(const std::wstring& path) {
   return ReadBytes(ToU16(path.c_str()));

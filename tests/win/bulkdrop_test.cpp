@@ -13,23 +13,12 @@
 
 namespace {
 
+using wintest::Items;
+using wintest::Upper;
+
 using wintest::MainWindow;
 using wintest::ScratchFolder;
 using wintest::Type;
-
-std::vector<std::u16string> Items(TMainForm& f) {
-  std::vector<std::u16string> out;
-  for (int i = 0; i < f.ListBox.Count(); ++i)
-    out.push_back(f.ListBox.Item(i));
-  return out;
-}
-
-std::u16string Upper(std::u16string s) {
-  for (auto& c : s)
-    if (c >= u'a' && c <= u'z')
-      c = static_cast<char16_t>(c - 32);
-  return s;
-}
 
 // "f00042.txt" ("F00042.txt" with `upper`): names whose locale order is their numeric order.
 std::u16string Numbered(std::size_t i, bool upper = false) {

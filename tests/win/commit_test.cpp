@@ -23,6 +23,8 @@
 
 namespace {
 
+using testsupport::Exists;
+
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
@@ -32,10 +34,6 @@ using wintest::Pick;
 using wintest::PressCancel;
 using wintest::PressOk;
 using wintest::ScratchFolder;
-
-bool Exists(const std::u16string& path) {
-  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
-}
 
 // The name a folder entry has on disk (letter case included).
 std::u16string NameOnDisk(const std::u16string& path) {

@@ -29,6 +29,9 @@
 
 namespace {
 
+using testsupport::Exists;
+using testsupport::ReadIfThere;
+
 using wintest::DialogDriver;
 using wintest::MainWindow;
 using wintest::Pick;
@@ -53,22 +56,6 @@ void Put(const std::u16string& path, const std::string& bytes, DWORD attrs = 0) 
   ASSERT_EQ(wrote, bytes.size());
 }
 
-std::optional<std::string> Read(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return std::nullopt;
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-bool Exists(const std::u16string& path) {
-  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Every file under root by its path relative to root (starting with "\"),
 // with its content.
 using Files = std::map<std::u16string, std::string>;
@@ -84,7 +71,7 @@ void Walk(const std::u16string& root, const std::u16string& rel, Files& out) {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
       Walk(root, rel + u"\\" + name, out);
     else
-      out[rel + u"\\" + name] = Read(root + rel + u"\\" + name).value_or("<unreadable>");
+      out[rel + u"\\" + name] = ReadIfThere(root + rel + u"\\" + name).value_or("<unreadable>");
   } while (FindNextFileW(h.Get(), &fd));
 }
 Files FilesUnder(const std::u16string& root) {
@@ -278,8 +265,8 @@ TEST_F(FaultFolders, AFileTooBigForTheVolumeIsNeitherCopiedNorMovedInPart) {
   EXPECT_EQ(Commit(w, kCopy, onS.Root()), Line(a, onS.Path(u"a.bin"), kCopy, true));
   // To another drive a move is a copy and then a deletion of the source.
   EXPECT_EQ(Commit(w, kMove, onS.Root()), Line(b, onS.Path(u"b.bin"), kMove, true));
-  EXPECT_EQ(Read(a), big);
-  EXPECT_EQ(Read(b), big);
+  EXPECT_EQ(ReadIfThere(a), big);
+  EXPECT_EQ(ReadIfThere(b), big);
   EXPECT_TRUE(FilesUnder(onS.Root()).empty()) << "a torn copy was left";
 }
 

@@ -28,6 +28,9 @@
 
 namespace {
 
+using testsupport::Exists;
+using testsupport::ReadIfThere;
+
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
 
@@ -135,22 +138,6 @@ private:
   Pelvane::FileSteps* previous_;
   std::set<HANDLE> writing_;
 };
-
-std::optional<std::string> ReadIfThere(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return std::nullopt;
-  std::string bytes(GetFileSize(h.Get(), nullptr), '\0');
-  DWORD got = 0;
-  ReadFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-  bytes.resize(got);
-  return bytes;
-}
-
-bool Exists(const std::u16string& path) {
-  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
-}
 
 std::u16string Number(int n) {
   return ToU16(std::to_wstring(n).c_str());

@@ -16,6 +16,10 @@
 
 namespace {
 
+using testsupport::Exists;
+using testsupport::ReadBytes;
+using testsupport::ReadIfThere;
+
 using wintest::ScratchFolder;
 
 constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -27,17 +31,6 @@ void Put(const std::u16string& path, const std::string& text, DWORD attrs = FILE
   ASSERT_TRUE(h) << "cannot create a test file";
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-}
-
-std::string Read(const std::u16string& path) {
-  ScopedFileHandle h(
-      CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!h)
-    return "<unreadable>";
-  char buf[256];
-  DWORD n = 0;
-  ReadFile(h.Get(), buf, sizeof buf, &n, nullptr);
-  return std::string(buf, n);
 }
 
 void MakeFolder(const std::u16string& path, DWORD attrs = 0) {
@@ -60,7 +53,8 @@ void Walk(const std::u16string& root, const std::u16string& rel, Tree& out) {
       continue;
     const std::u16string child = rel + u"\\" + name;
     const bool folder = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-    out[child] = {fd.dwFileAttributes & kKept, folder ? "" : Read(root + child)};
+    out[child] = {fd.dwFileAttributes & kKept,
+                  folder ? "" : ReadIfThere(root + child).value_or("<unreadable>")};
     if (folder)
       Walk(root, child, out);
   } while (FindNextFileW(h.Get(), &fd));
@@ -71,10 +65,6 @@ Tree Snapshot(std::u16string root) {
   Tree t;
   Walk(root, u"", t);
   return t;
-}
-
-bool Exists(const std::u16string& path) {
-  return GetFileAttributesW(AsWide(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A tree with hidden, system and read-only files and folders, nested and empty folders.
@@ -115,9 +105,9 @@ TEST(FileOps, CopyFolderOverwritesAndKeepsWhatIsThere) {
   Put(dst + u"\\plain.txt", "old");
   Put(dst + u"\\extra.txt", "extra");
   Pelvane::CopyFolderTo(src, dst);
-  EXPECT_EQ(Read(dst + u"\\plain.txt"), "plain");
-  EXPECT_EQ(Read(dst + u"\\extra.txt"), "extra");
-  EXPECT_EQ(Read(dst + u"\\sub\\deep\\c.txt"), "c");
+  EXPECT_EQ(ReadBytes(dst + u"\\plain.txt"), "plain");
+  EXPECT_EQ(ReadBytes(dst + u"\\extra.txt"), "extra");
+  EXPECT_EQ(ReadBytes(dst + u"\\sub\\deep\\c.txt"), "c");
 }
 
 TEST(FileOps, MoveFolderMovesEveryEntryWithItsAttributes) {
@@ -161,7 +151,7 @@ TEST(FileOps, FolderMoveLeavesALockedFileWithItsAttributesAndFails) {
     ASSERT_TRUE(file);
     EXPECT_THROW(Pelvane::MoveFolderTo(src, dst), tavu::Exception);
   }
-  EXPECT_EQ(Read(locked), "c");
+  EXPECT_EQ(ReadBytes(locked), "c");
   EXPECT_EQ(GetFileAttributesW(AsWide(locked)) & kKept,
             DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(Snapshot(dst), rest);
@@ -195,11 +185,11 @@ TEST(FileOps, FileCopyAndMove) {
   ScratchFolder s;
   Put(s.Path(u"a.txt"), "a", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
   Pelvane::CopyFileTo(s.Path(u"a.txt"), s.Path(u"b.txt"));
-  EXPECT_EQ(Read(s.Path(u"b.txt")), "a");
-  EXPECT_EQ(Read(s.Path(u"a.txt")), "a");
+  EXPECT_EQ(ReadBytes(s.Path(u"b.txt")), "a");
+  EXPECT_EQ(ReadBytes(s.Path(u"a.txt")), "a");
   Pelvane::MoveFileTo(s.Path(u"b.txt"), s.Path(u"c.txt"));
   EXPECT_FALSE(Exists(s.Path(u"b.txt")));
-  EXPECT_EQ(Read(s.Path(u"c.txt")), "a");
+  EXPECT_EQ(ReadBytes(s.Path(u"c.txt")), "a");
   EXPECT_EQ(GetFileAttributesW(AsWide(s.Path(u"c.txt"))) & kKept,
             DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
 }
@@ -215,7 +205,7 @@ TEST(FileOps, FileMoveToAnotherRootCopiesThenDeletes) {
   dst[0] = static_cast<char16_t>(dst[0] ^ 0x20);
   Pelvane::MoveFileTo(src, dst);
   EXPECT_FALSE(Exists(src));
-  EXPECT_EQ(Read(dst), "a");
+  EXPECT_EQ(ReadBytes(dst), "a");
   EXPECT_EQ(GetFileAttributesW(AsWide(dst)) & kKept,
             DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
 }

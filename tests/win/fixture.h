@@ -90,6 +90,22 @@ inline void ResetApplication() {
   tk::ApplicationTestAccess::Reset();
 }
 
+// The queue as the list box holds it.
+inline std::vector<std::u16string> Items(TMainForm& f) {
+  std::vector<std::u16string> out;
+  for (int i = 0; i < f.ListBox.Count(); ++i)
+    out.push_back(f.ListBox.Item(i));
+  return out;
+}
+
+// ASCII letters in upper case, as paths compare ignoring case.
+inline std::u16string Upper(std::u16string s) {
+  for (auto& c : s)
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - 32);
+  return s;
+}
+
 // Collects what the error box would show, for the life of the object.
 class ErrorCapture {
 public:

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/wide.h"
+#include "filemanager.h"
 #include "fixture.h"
 #include "forms/main.h"
 #include "scratch.h"
@@ -358,38 +359,10 @@ TEST(ShortCutHook, NotCalledWhileTheMainFormIsDisabled) {
   tk::Application().MainForm = nullptr;
 }
 
-// A window manager stand-in of the class the program refreshes.
-class FileManager {
-public:
-  FileManager() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"CabinetWClass";
-    registered_ = RegisterClassExW(&wc) != 0;
-    hwnd_ = CreateWindowExW(0, L"CabinetWClass", L"files", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ShowWindow(hwnd_, SW_SHOW);
-  }
-  ~FileManager() {
-    DestroyWindow(hwnd_);
-    if (registered_)
-      UnregisterClassW(L"CabinetWClass", GetModuleHandleW(nullptr));
-  }
-  FileManager(const FileManager&) = delete;
-  FileManager& operator=(const FileManager&) = delete;
-  HWND Handle() const { return hwnd_; }
-
-private:
-  HWND hwnd_ = nullptr;
-  bool registered_ = false;
-};
-
 TEST(StartUp, TheWindowItWasStartedFromIsFoundInTheRealOrder) {
   ScratchFolder dir;
   const auto file = dir.File(u"a.txt");
-  FileManager manager; // the user's file manager, open before the program starts
+  testsupport::FileManagerWindow manager; // the user's file manager, open before the program starts
   tk::ApplicationTestAccess::ForgetWindow();
   wintest::ResetApplication();
   auto form = StartMainWindow({file});

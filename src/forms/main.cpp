@@ -215,16 +215,7 @@ void TMainForm::FormCreate() {
   Pelvane::EnsureOnScreen(Handle());
   PPMostTopClick();
 
-  NONCLIENTMETRICSW ncm{};
-  ncm.cbSize = sizeof ncm;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    tk::TFont font = Font();
-    font.name = ToU16(ncm.lfMenuFont.lfFaceName);
-    int height = ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
-    if (height > 0)
-      font.size = MulDiv(height, 72, Dpi());
-    SetFont(font);
-  }
+  UseMenuFont();
 
   for (const auto& arg : Arguments)
     AddPath(arg);

@@ -128,18 +128,8 @@ void TNoteForm::FitToolBar() {
 }
 
 void TNoteForm::FormCreate() {
-  // The menu font's face and size for the bar and the list (they take the window's).
-  NONCLIENTMETRICSW ncm{};
-  ncm.cbSize = sizeof ncm;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
-    tk::TFont font = Font();
-    font.name = ToU16(ncm.lfMenuFont.lfFaceName);
-    const int height =
-        ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
-    if (height > 0)
-      font.size = MulDiv(height, 72, Dpi());
-    SetFont(font);
-  }
+  // The bar and the list take the window's font.
+  UseMenuFont();
   FitToolBar();
   MinHeight = 250;
   MinWidth = 750;

@@ -174,6 +174,20 @@ void TForm::SetFont(const TFont& font) {
     RebuildFont();
 }
 
+void TForm::UseMenuFont() {
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
+    return;
+  TFont font = font_;
+  font.name = ToU16(ncm.lfMenuFont.lfFaceName);
+  const int height =
+      ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
+  if (height > 0)
+    font.size = MulDiv(height, 72, dpi_);
+  SetFont(font);
+}
+
 void TForm::RebuildFont() {
   LOGFONTW lf{};
   lf.lfHeight = -MulDiv(font_.size, dpi_, 72);

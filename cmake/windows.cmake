@@ -1,4 +1,12 @@
-# mingw-w64 i686 tree: tavu.exe, the Wine test programs and the benchmarks.
+# mingw-w64 tree, i686 (win32) or x86_64 (win64): tavu.exe, the Wine test
+# programs and the benchmarks.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(TAVU_WIN_BITS 64)
+  set(TAVU_MANIFEST_ARCH amd64)
+else()
+  set(TAVU_WIN_BITS 32)
+  set(TAVU_MANIFEST_ARCH x86)
+endif()
 enable_language(RC)
 
 set(TAVU_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00
@@ -47,7 +55,12 @@ foreach(layer common toolkit components forms)
 endforeach()
 target_link_libraries(tavu_common PUBLIC ${TAVU_SYSLIBS})
 
+# Windows refuses to start a program whose manifest names another processor.
+configure_file(src/app/tavu.manifest.in ${CMAKE_BINARY_DIR}/app/tavu.manifest @ONLY)
 add_executable(tavu WIN32 src/app/tavu.cpp src/app/tavu.rc)
+# windres looks for the manifest in its include folders.
+target_include_directories(tavu PRIVATE ${CMAKE_BINARY_DIR}/app)
+set_property(SOURCE src/app/tavu.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/app/tavu.manifest)
 target_link_libraries(tavu PRIVATE tavu_forms)
 target_compile_options(tavu PRIVATE ${TAVU_WIN_FLAGS} -municode)
 target_link_options(tavu PRIVATE ${TAVU_STATIC} -municode ${TAVU_RELEASE_LINK})
@@ -62,7 +75,7 @@ install(FILES packaging/windows/SendTo.txt DESTINATION .)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME TAVU)
 set(CPACK_PACKAGE_VENDOR "Pelvane Project")
-set(CPACK_PACKAGE_FILE_NAME TAVU-${PROJECT_VERSION}-win32)
+set(CPACK_PACKAGE_FILE_NAME TAVU-${PROJECT_VERSION}-win${TAVU_WIN_BITS})
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 include(CPack)
 

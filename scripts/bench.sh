@@ -5,16 +5,18 @@
 # and copies against bare MoveFileW and CopyFileW, and one commit against a
 # bare shell rename. Prints figures
 # only; it never fails on time, only when a benchmark program fails.
-# TAVU_BENCH_BUILD and TAVU_BENCH_PREFIX choose another build folder and Wine
-# prefix (by default build/win32 and build/wineprefix-bench).
+# They run on the build this machine's Wine runs. TAVU_BENCH_BUILD and
+# TAVU_BENCH_PREFIX choose another build folder and Wine prefix (by default
+# build/win32 or build/win64, and that build's build/wineprefix-bench).
 # shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 install_packages
 ensure_locale
-OUT=${TAVU_BENCH_BUILD:-$BUILD/win32}
-export WINEPREFIX=${TAVU_BENCH_PREFIX:-$BUILD/wineprefix-bench}
-cmake -S "$ROOT" -B "$OUT" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
+require_wine
+OUT=${TAVU_BENCH_BUILD:-$WIN_BUILD}
+WINEPREFIX=${TAVU_BENCH_PREFIX:-$(wine_prefix bench)}
+export WINEPREFIX
+configure_tree "$TAVU_WINE_BITS" "$OUT"
 cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue \
   bench_fileops bench_commit
 LOG=$OUT/bench-logs

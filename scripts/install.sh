@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs TAVU for the current user's Linux desktop, or with --uninstall
 # removes everything it installed:
-#   ~/.local/share/tavu/           tavu.exe and TAVU's own Wine prefix (prepared here)
+#   ~/.local/share/tavu/           tavu.exe of the build this machine's Wine runs
+#                                  and TAVU's own Wine prefix (prepared here):
+#                                  prefix, or prefix-win64 for the 64-bit build
 #   ~/.local/bin/tavu              the launcher (Linux paths become Windows paths)
 #   ~/.local/share/applications/tavu.desktop   "Open with TAVU" for files and folders
 #   ~/.local/share/icons/hicolor/*/apps/tavu.png   the program's icon
@@ -10,8 +12,9 @@
 # shellcheck source=scripts/setup.sh
 source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
-NEEDED=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix cmake ninja-build wine wine32
-  fonts-ipafont-gothic imagemagick desktop-file-utils)
+NEEDED=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  gcc-mingw-w64-x86-64-posix cmake ninja-build wine wine64 fonts-ipafont-gothic imagemagick
+  desktop-file-utils)
 SHARE=${XDG_DATA_HOME:-$HOME/.local/share}
 DATA=$SHARE/tavu
 BIN=$HOME/.local/bin
@@ -78,6 +81,7 @@ EOF
     exit 1
   fi
   install_packages "${NEEDED[@]}"
+  require_wine
   if [ -e "$BIN/tavu" ] && ! grep -q "$MARK" "$BIN/tavu"; then
     echo "$BIN/tavu exists and is not TAVU's launcher; move it away first." >&2
     exit 1
@@ -87,9 +91,11 @@ EOF
   make_dir "$DATA"
   make_dir "$BIN"
   make_dir "$APPS"
-  install -m 644 "$BUILD/win32/tavu.exe" "$DATA/tavu.exe"
-  # The folder goes between single quotes in the launcher.
-  substitute "$ROOT/packaging/linux/tavu" TAVU_DATA "${DATA//\'/\'\\\'\'}" >"$BIN/tavu.new"
+  install -m 644 "$WIN_BUILD/tavu.exe" "$DATA/tavu.exe"
+  # The folder goes between single quotes in the launcher, which also keeps
+  # the build it runs: the loader and prefix of the other would not start it.
+  substitute "$ROOT/packaging/linux/tavu" TAVU_DATA "${DATA//\'/\'\\\'\'}" \
+    TAVU_BITS "$TAVU_WINE_BITS" >"$BIN/tavu.new"
   chmod 755 "$BIN/tavu.new"
   mv -f "$BIN/tavu.new" "$BIN/tavu"
 
@@ -134,9 +140,12 @@ uninstall_tavu() {
     rm -f "$BIN/tavu"
   fi
   # A TAVU still running in its prefix ends with it.
-  if [ -d "$DATA/prefix" ]; then
-    WINEPREFIX=$DATA/prefix wineserver -k </dev/null >/dev/null 2>&1 || true
-  fi
+  local prefix
+  for prefix in "$DATA/prefix" "$DATA/prefix-win64"; do
+    if [ -d "$prefix" ]; then
+      WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+    fi
+  done
   rm -f "$APPS/tavu.desktop"
   local size
   for size in "${ICON_SIZES[@]}"; do

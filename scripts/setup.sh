@@ -3,16 +3,21 @@
 # builds both trees and prepares a Wine prefix. Safe to run again.
 #
 # Each command keeps a prefix of its own and exports it as WINEPREFIX before
-# it uses Wine (run: build/wineprefix-run, test: build/wineprefix-test, bench:
-# build/wineprefix-bench), so that a test run neither stops a TAVU started by
-# the run command nor rewrites its settings. A shell that a command starts
+# it uses Wine (run: build/wineprefix-run, test: build/wineprefix-test and
+# build/wineprefix-dpi, bench: build/wineprefix-bench; with "-win64" after the
+# name for the 64-bit build), so that a test run neither stops a TAVU started
+# by the run command nor rewrites its settings. A shell that a command starts
 # inherits the choice; this file never sets it.
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build
-PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix wine wine32 xvfb xauth cmake
-  ninja-build g++ googletest fonts-ipafont-gothic imagemagick locales desktop-file-utils clang
-  libclang-rt-14-dev)
+PACKAGES=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  gcc-mingw-w64-x86-64-posix wine wine64 xvfb xauth cmake ninja-build g++ googletest
+  fonts-ipafont-gothic imagemagick locales desktop-file-utils clang libclang-rt-14-dev)
+# The 32-bit loader, for the 32-bit build. It installs where the i386
+# architecture can be added, also on a kernel that cannot run it (harmless
+# there); where it cannot be installed at all, the 64-bit build runs instead.
+OPTIONAL_PACKAGES=(wine32)
 
 # The packages of the list given (all of PACKAGES without one) that are not installed.
 missing_packages() {
@@ -30,14 +35,46 @@ missing_packages() {
 install_packages() { # [package...]; all of PACKAGES without one
   local need
   need=$(missing_packages "$@")
-  [ -z "$need" ] && return 0
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages: $need; run this command as root once to install them." >&2
-    exit 1
+  if [ "$#" -eq 0 ]; then
+    install_optional_packages "$need"
+  elif [ -n "$need" ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "Missing packages: $need; run this command as root once to install them." >&2
+      exit 1
+    fi
+    apt_install "$need"
   fi
+  choose_wine_build
+}
+
+# OPTIONAL_PACKAGES are tried once per build tree, after what PACKAGES lacks
+# (NEED): a refusal is noted and never stops the command.
+install_optional_packages() { # need
+  local need=$1 optional tried=$BUILD/.optional-packages-tried
+  optional=$(missing_packages "${OPTIONAL_PACKAGES[@]}")
+  [ -f "$tried" ] && optional=
+  [ -z "$need$optional" ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    if [ -n "$need" ]; then
+      echo "Missing packages: $need; run this command as root once to install them." >&2
+      exit 1
+    fi
+    return 0
+  fi
+  [ -z "$need" ] || apt_install "$need"
+  [ -n "$optional" ] || return 0
+  mkdir -p "$BUILD"
+  touch "$tried"
+  if ! { dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386; } ||
+    ! (apt_install "$optional"); then
+    echo "Could not install $optional: the 32-bit build cannot run here." >&2
+  fi
+}
+
+apt_install() { # packages, one word list
+  local need=$1
   echo "Installing: $need" >&2
   export DEBIAN_FRONTEND=noninteractive
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   apt-get update >&2 || true
   # shellcheck disable=SC2086
   if ! apt-get install -y $need >&2; then
@@ -54,10 +91,12 @@ Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SRC
     local o=(-o "Dir::Etc::SourceParts=$src" -o Dir::Etc::SourceList=/dev/null)
-    apt-get "${o[@]}" update >&2
+    local rc=0
+    apt-get "${o[@]}" update >&2 || rc=$?
     # shellcheck disable=SC2086
-    apt-get "${o[@]}" install -y $need >&2
+    [ "$rc" -ne 0 ] || apt-get "${o[@]}" install -y $need >&2 || rc=$?
     rm -rf "$src"
+    return "$rc"
   fi
 }
 
@@ -78,23 +117,119 @@ ensure_locale() {
   locale-gen >&2
 }
 
+# The Windows build (32 or 64) that this machine's Wine runs, found out once,
+# after the packages are in, and handed to every shell started from here: the
+# 32-bit one, the product, wherever the 32-bit loader starts; the 64-bit one
+# where it cannot (a kernel without i386 support, or no wine32), or when
+# TAVU_WINE64=1 asks for it. TAVU_WINE_WHY says why, in words; with neither
+# loader able to start, TAVU_WINE_BITS stays empty and the commands that need
+# Wine fail with that reason.
+choose_wine_build() {
+  if [ -z "${TAVU_WINE_WHY:-}" ]; then
+    if [ "${TAVU_WINE64:-}" = 1 ]; then
+      TAVU_WINE_BITS=64 TAVU_WINE_WHY='TAVU_WINE64=1 chose it'
+    elif /usr/lib/wine/wine --version </dev/null >/dev/null 2>&1; then
+      TAVU_WINE_BITS=32 TAVU_WINE_WHY='this machine runs 32-bit programs'
+    elif [ -e /usr/lib/wine/wine ]; then
+      TAVU_WINE_BITS=64 TAVU_WINE_WHY='this kernel runs no 32-bit programs'
+    else
+      TAVU_WINE_BITS=64 TAVU_WINE_WHY='wine32 is not installed'
+    fi
+    if [ "$TAVU_WINE_BITS" = 64 ] && ! /usr/lib/wine/wine64 --version </dev/null >/dev/null 2>&1; then
+      TAVU_WINE_WHY="neither Wine loader starts here: $TAVU_WINE_WHY, and /usr/lib/wine/wine64 does not run"
+      TAVU_WINE_BITS=
+    fi
+    export TAVU_WINE_BITS TAVU_WINE_WHY
+  fi
+  if [ -n "$TAVU_WINE_BITS" ]; then
+    use_wine "$TAVU_WINE_BITS"
+  fi
+}
+
+# Stops a command that needs Wine where no build of TAVU can run.
+require_wine() {
+  [ -n "${TAVU_WINE_BITS:-}" ] && return 0
+  echo "TAVU cannot run under Wine here: $TAVU_WINE_WHY." >&2
+  exit 1
+}
+
+# Points `wine`, `winepath` and WINEARCH at one build's loader for this shell
+# and the programs it starts. /usr/bin/wine and winepath take the 32-bit
+# loader whenever wine32 is installed, even where it cannot run, so the 64-bit
+# one is called directly through small stand-ins that come first on the
+# PATH. wineserver finds the right server by itself.
+use_wine() { # 32 or 64
+  local shims=$BUILD/wine64-bin
+  PATH=${PATH//"$shims:"/}
+  if [ "$1" = 64 ]; then
+    mkdir -p "$shims"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" "$@"\n' \
+      >"$shims/wine"
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec "$WINELOADER" winepath.exe "$@"\n' \
+      >"$shims/winepath"
+    chmod 755 "$shims/wine" "$shims/winepath"
+    PATH=$shims:$PATH
+  fi
+  export PATH WINEARCH=win$1 WIN_BUILD=$BUILD/win$1
+}
+
+# The command's Wine prefix NAME in the build tree for the build chosen with
+# use_wine: each bitness has prefixes of its own, as Wine cannot change a
+# prefix's architecture.
+wine_prefix() { # name
+  if [ "$WINEARCH" = win64 ]; then
+    echo "$BUILD/wineprefix-$1-win64"
+  else
+    echo "$BUILD/wineprefix-$1"
+  fi
+}
+
+# Configures a Windows build tree of one bitness in FOLDER.
+configure_tree() { # 32 or 64, folder
+  local toolchain=mingw-i686
+  [ "$1" = 64 ] && toolchain=mingw-x86_64
+  cmake -S "$ROOT" -B "$2" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain.cmake" >/dev/null
+}
+
+# The build tree of one bitness, with the given targets (all without one).
+build_tree() { # 32 or 64, [target...]
+  local bits=$1
+  shift
+  configure_tree "$bits" "$BUILD/win$bits"
+  if [ "$#" -gt 0 ]; then
+    cmake --build "$BUILD/win$bits" --target "$@"
+  else
+    cmake --build "$BUILD/win$bits"
+  fi
+}
+
+# The native tree, the whole tree of the build that runs here, and of the
+# other build what the tests use of it: on a machine that runs both, tavu.exe
+# and the process tests for their second pass; otherwise tavu.exe alone. Both
+# Windows packages, build/win{32,64}/TAVU-<version>-win{32,64}.zip.
 build_all() {
   cmake -S "$ROOT" -B "$BUILD/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build "$BUILD/host"
-  cmake -S "$ROOT" -B "$BUILD/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
-  cmake --build "$BUILD/win32"
-  # The Windows package, build/win32/TAVU-<version>-win32.zip.
-  cmake --build "$BUILD/win32" --target package >/dev/null
+  build_tree "$TAVU_WINE_BITS"
+  if [ "$TAVU_WINE_BITS" = 32 ]; then
+    build_tree 64 tavu e2e_tests
+  else
+    build_tree 32 tavu
+  fi
+  build_tree 32 package >/dev/null
+  build_tree 64 package >/dev/null
 }
 
+# tavu.exe of the build that runs here.
 build_win() {
-  cmake -S "$ROOT" -B "$BUILD/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" >/dev/null
-  cmake --build "$BUILD/win32" --target tavu
+  build_tree "$TAVU_WINE_BITS" tavu
 }
 
-export WINEARCH=win32
+# A shell started by a command takes the command's choice.
+if [ -n "${TAVU_WINE_BITS:-}" ]; then
+  use_wine "$TAVU_WINE_BITS"
+fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
@@ -122,6 +257,18 @@ unmount_small_volume() {
   local small=${WINEPREFIX:-}/drive_c/tavu-small
   [ -n "${WINEPREFIX:-}" ] && mountpoint -q "$small" 2>/dev/null || return 0
   umount -l "$small" 2>/dev/null || true
+}
+
+# A Linux path as the launcher and the run command hand it to Wine: absolute,
+# and without trailing slashes, which Windows' quoting rules would turn into
+# an escaped quote ("photos/" reaching TAVU as a folder with no name).
+linux_path_for_wine() { # path
+  local p=$1
+  [[ "$p" == /* ]] || p=$PWD/$p
+  while [[ "$p" == */ && "$p" != / ]]; do
+    p=${p%/}
+  done
+  printf '%s' "$p"
 }
 
 # Wine with the Japanese locale (code page 932) and time zone. Wine needs no

@@ -8,9 +8,10 @@
 # installation the earlier ones made.
 set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-WIN=$ROOT/build/win32
-ZIP=$WIN/TAVU-1.0.0-win32.zip
-OBJDUMP=i686-w64-mingw32-objdump
+# The build this machine's Wine runs is the one installed; both packages are
+# checked.
+BITS=${TAVU_WINE_BITS:?run by the test command, which chooses the build}
+WIN=$ROOT/build/win$BITS
 # Every wait is bounded; a first start in a fresh prefix takes a few seconds.
 WAIT_S=30
 
@@ -20,7 +21,11 @@ export HOME=$WORK/home
 # that any program run may fill (fontconfig's) live outside it.
 export XDG_CACHE_HOME=$WORK/cache
 unset XDG_DATA_HOME XDG_CONFIG_HOME WINEPREFIX WINEARCH WINEDLLOVERRIDES
-PREFIX=$HOME/.local/share/tavu/prefix
+if [ "$BITS" = 64 ]; then
+  PREFIX=$HOME/.local/share/tavu/prefix-win64
+else
+  PREFIX=$HOME/.local/share/tavu/prefix
+fi
 LAUNCHER=$HOME/.local/bin/tavu
 ENTRY=$HOME/.local/share/applications/tavu.desktop
 FILES=$WORK/files
@@ -54,23 +59,24 @@ fail() {
 expect_eq() { # actual, expected, what
   [ "$1" = "$2" ] || fail "$3: got [$1], expected [$2]"
 }
-run_test() { # name, function
-  local start rc
-  echo "[ RUN      ] $1"
+run_test() { # name, function, [argument...]
+  local name=$1 start rc
+  shift
+  echo "[ RUN      ] $name"
   start=$(date +%s%N)
   # A subshell, so that the first failing step ends the test alone.
   (
     set -e
-    "$2"
+    "$@"
   )
   rc=$?
   local ms=$((($(date +%s%N) - start) / 1000000))
   if [ "$rc" -eq 0 ]; then
-    echo "[       OK ] $1 ($ms ms)"
+    echo "[       OK ] $name ($ms ms)"
     PASSED=$((PASSED + 1))
   else
-    echo "[  FAILED  ] $1 ($ms ms)"
-    FAILED+=("$1")
+    echo "[  FAILED  ] $name ($ms ms)"
+    FAILED+=("$name")
   fi
 }
 
@@ -94,7 +100,7 @@ windows_path() {
 # settings Wine's background programs then take: it runs as the launcher
 # runs Wine, or Wine's menu builder would leave folders in the home.
 show_window() {
-  WINEPREFIX=$PREFIX WINEARCH=win32 WINEDEBUG=-all \
+  WINEPREFIX=$PREFIX WINEARCH=win$BITS WINEDEBUG=-all \
     WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d' \
     wine "$WIN/e2e_tests.exe" --tavu-show-window 5000 </dev/null >"$WORK/window.txt" 2>/dev/null
 }
@@ -113,33 +119,43 @@ home_listing() {
 
 # ---- the Windows package
 
-zip_holds_the_program_and_the_send_to_note() {
-  [ -f "$ZIP" ] || fail "no package at $ZIP"
+# Each test below takes the bitness of the package it checks.
+zip_holds_the_program_and_the_send_to_note() { # 32 or 64
+  local win=$ROOT/build/win$1 zip=$ROOT/build/win$1/TAVU-1.0.0-win$1.zip
+  [ -f "$zip" ] || fail "no package at $zip"
   local names
-  names=$(cmake -E tar tf "$ZIP" | sort | tr '\n' ' ')
+  names=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
   expect_eq "$names" "SendTo.txt tavu.exe " "files in the package"
-  mkdir "$WORK/zip"
-  (cd "$WORK/zip" && cmake -E tar xf "$ZIP")
-  cmp "$WORK/zip/tavu.exe" "$WIN/tavu.exe" || fail "the package holds another tavu.exe"
-  cmp "$WORK/zip/SendTo.txt" "$ROOT/packaging/windows/SendTo.txt" || fail "another note"
-  grep -q 'shell:sendto' "$WORK/zip/SendTo.txt" || fail "the note does not name shell:sendto"
+  mkdir "$WORK/zip$1"
+  (cd "$WORK/zip$1" && cmake -E tar xf "$zip")
+  cmp "$WORK/zip$1/tavu.exe" "$win/tavu.exe" || fail "the package holds another tavu.exe"
+  cmp "$WORK/zip$1/SendTo.txt" "$ROOT/packaging/windows/SendTo.txt" || fail "another note"
+  grep -q 'shell:sendto' "$WORK/zip$1/SendTo.txt" || fail "the note does not name shell:sendto"
   # Notepad of every Windows version reads it: UTF-8 with its mark, CR LF.
-  expect_eq "$(head -c 3 "$WORK/zip/SendTo.txt" | od -An -tx1 | tr -d ' ')" efbbbf "mark"
-  if grep -qv $'\r$' "$WORK/zip/SendTo.txt"; then
+  expect_eq "$(head -c 3 "$WORK/zip$1/SendTo.txt" | od -An -tx1 | tr -d ' ')" efbbbf "mark"
+  if grep -qv $'\r$' "$WORK/zip$1/SendTo.txt"; then
     fail "a line of the note does not end in CR LF"
   fi
 }
 
-program_is_stripped_small_and_needs_only_system_dlls() {
-  local exe=$WIN/tavu.exe size dll
+program_is_stripped_small_and_needs_only_system_dlls() { # 32 or 64
+  local exe=$ROOT/build/win$1/tavu.exe size dll objdump=i686-w64-mingw32-objdump
+  local machine='i386' arch='x86'
+  if [ "$1" = 64 ]; then
+    objdump=x86_64-w64-mingw32-objdump machine='x86-64' arch='amd64'
+  fi
   size=$(stat -c %s "$exe")
   [ "$size" -lt $((600 * 1024)) ] || fail "tavu.exe is $size bytes, not under 600 KiB"
-  $OBJDUMP -t "$exe" | grep -qx 'no symbols' || fail "tavu.exe keeps its symbols"
-  if $OBJDUMP -h "$exe" | grep -q '\.debug'; then
+  $objdump -f "$exe" | grep -q "architecture: i386:$machine\|architecture: $machine" ||
+    fail "tavu.exe is not built for $machine: $($objdump -f "$exe" | grep architecture)"
+  # Windows refuses to start a program whose manifest names another processor.
+  grep -aq "processorArchitecture=\"$arch\"" "$exe" || fail "the manifest does not name $arch"
+  $objdump -t "$exe" | grep -qx 'no symbols' || fail "tavu.exe keeps its symbols"
+  if $objdump -h "$exe" | grep -q '\.debug'; then
     fail "tavu.exe keeps debugging sections"
   fi
   local dlls
-  dlls=$($OBJDUMP -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
+  dlls=$($objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]')
   [ -n "$dlls" ] || fail "no imports found"
   for dll in $dlls; do
     case $dll in
@@ -194,7 +210,8 @@ launcher_opens_a_linux_path_with_blanks_and_japanese() {
 second_launch_hands_its_path_to_the_running_window() {
   local first_pid rc=0
   first_pid=$(cat "$WORK/first.pid")
-  timeout "$WAIT_S" env LC_ALL=ja_JP.UTF-8 "$LAUNCHER" "$SECOND" </dev/null \
+  # With the slash that a shell's completion leaves after a folder.
+  timeout "$WAIT_S" env LC_ALL=ja_JP.UTF-8 "$LAUNCHER" "$SECOND/" </dev/null \
     >"$WORK/second.log" 2>&1 || rc=$?
   expect_eq "$rc" 0 "the second launch's exit status (124: it did not end)"
   wait_for queue_holds 2 || fail "the open window did not receive the second path"
@@ -227,10 +244,13 @@ echo 'keep me' >"$HOME/Documents/notes.txt"
 echo 'photo' >"$FIRST"
 home_listing >"$WORK/before.txt"
 
-echo "[==========] Running 6 tests from 2 test suites."
-run_test Package.ZipHoldsTheProgramAndTheSendToNote zip_holds_the_program_and_the_send_to_note
-run_test Package.ProgramIsStrippedSmallAndNeedsOnlySystemDlls \
-  program_is_stripped_small_and_needs_only_system_dlls
+echo "[==========] Running 8 tests from 2 test suites."
+for bits in 32 64; do
+  run_test "Package.ZipHoldsTheProgramAndTheSendToNote/win$bits" \
+    zip_holds_the_program_and_the_send_to_note "$bits"
+  run_test "Package.ProgramIsStrippedSmallAndNeedsOnlySystemDlls/win$bits" \
+    program_is_stripped_small_and_needs_only_system_dlls "$bits"
+done
 run_test Desktop.InstallPutsLauncherEntryAndIconIntoTheHome \
   install_puts_launcher_entry_and_icon_into_the_home
 run_test Desktop.LauncherOpensALinuxPathWithBlanksAndJapanese \
@@ -238,7 +258,7 @@ run_test Desktop.LauncherOpensALinuxPathWithBlanksAndJapanese \
 run_test Desktop.SecondLaunchHandsItsPathToTheRunningWindow \
   second_launch_hands_its_path_to_the_running_window
 run_test Desktop.UninstallLeavesNothingBehind uninstall_leaves_nothing_behind
-echo "[==========] 6 tests from 2 test suites ran."
+echo "[==========] 8 tests from 2 test suites ran."
 tests() { # count
   if [ "$1" -eq 1 ]; then echo "1 test"; else echo "$1 tests"; fi
 }

@@ -170,7 +170,7 @@ use_wine() { # 32 or 64
     chmod 755 "$shims/wine" "$shims/winepath"
     PATH=$shims:$PATH
   fi
-  export PATH WINEARCH=win$1 WIN_BUILD=$BUILD/win$1
+  export PATH WINEARCH=win$1 WIN_BUILD=$BUILD/win$1 TAVU_WINE_USE=$1
 }
 
 # The command's Wine prefix NAME in the build tree for the build chosen with
@@ -226,9 +226,9 @@ build_win() {
   build_tree "$TAVU_WINE_BITS" tavu
 }
 
-# A shell started by a command takes the command's choice.
-if [ -n "${TAVU_WINE_BITS:-}" ]; then
-  use_wine "$TAVU_WINE_BITS"
+# A shell started by a command takes the build the command was using.
+if [ -n "${TAVU_WINE_USE:-}" ]; then
+  use_wine "$TAVU_WINE_USE"
 fi
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -286,7 +286,8 @@ WINE_JA=(env LC_ALL=ja_JP.UTF-8 TZ=Asia/Tokyo wine)
 prepare_prefix() {
   : "${WINEPREFIX:?the command chooses its Wine prefix before it prepares one}"
   local ready=$WINEPREFIX/.tavu-ready log=$WINEPREFIX.boot.log
-  [ -f "$ready" ] && return 0
+  # The mark names the architecture the prefix was booted for.
+  [ "$(cat "$ready" 2>/dev/null)" = "$WINEARCH" ] && return 0
   mkdir -p "$(dirname "$WINEPREFIX")"
   if [ -e "$WINEPREFIX" ]; then
     # Only a prefix of the build tree is ours to throw away.
@@ -305,7 +306,7 @@ prepare_prefix() {
     echo "Wine could not boot the prefix $WINEPREFIX (log: $log); the next run starts it afresh." >&2
     return 1
   fi
-  touch "$ready"
+  echo "$WINEARCH" >"$ready"
 }
 
 boot_prefix() {

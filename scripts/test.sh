@@ -82,6 +82,17 @@ if [ -n "$TAVU_WINE_BITS" ]; then
   fi
 fi
 
+# Whether a Wine test program's log names the build its suite is for.
+bits_ran_as_meant() { # suite, log
+  local want
+  case $1 in
+    e2e64) want=64 ;;
+    win | e2e | dpi) want=$TAVU_WINE_BITS ;;
+    *) return 0 ;;
+  esac
+  grep -q "^Test program: $want-bit build" "$2"
+}
+
 passed=0 failed=0
 for s in "${SUITES[@]}"; do
   f=$LOG/$s.log
@@ -101,6 +112,9 @@ for s in "${SUITES[@]}"; do
     esac
   elif [ -z "$p" ]; then
     echo "$s: no summary (log: $f)"
+  elif ! bits_ran_as_meant "$s" "$f"; then
+    echo "$s ran another build than it should have (log: $f)"
+    p=
   fi
   # Whatever the summary said, a suite that did not end cleanly has failed.
   if { [ "$rc" != 0 ] || [ -z "$p" ]; } && [ "$n" -eq 0 ]; then

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "helper.h"
 
 // -municode programs start at wmain; gtest_main only provides main.
@@ -7,5 +9,7 @@ int wmain(int argc, wchar_t** argv) {
   if (int helper = RunTestHelper(argc, argv); helper != -1)
     return helper;
   testing::InitGoogleTest(&argc, argv);
+  // The test command checks that each pass ran the build it meant to.
+  std::printf("Test program: %d-bit build\n", static_cast<int>(sizeof(void*) * 8));
   return RUN_ALL_TESTS();
 }

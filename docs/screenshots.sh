@@ -28,7 +28,7 @@ shot() {
     for p in "$files/旅行 写真/京都 2026.jpg" "$files/report.final.docx" "$files/旅行 写真"; do
       paths+=("Z:${p//\//\\}")
     done
-    exe=$BUILD/win32/tavu.exe
+    exe=$WIN_BUILD/tavu.exe
     "${WINE_JA[@]}" explorer "/desktop=TAVU,$3" "Z:${exe//\//\\}" "${paths[@]}" \
       </dev/null >/dev/null 2>&1 &
     # A window on the virtual desktop is out of sight of a program outside
@@ -43,6 +43,6 @@ shot() {
   ' _ "$ROOT" "$2" "$3" "$4"
 }
 
-shot "$BUILD/wineprefix-test" 96 1100x260 "$ROOT/docs/main-window.png"
-shot "$BUILD/wineprefix-dpi" 144 1600x380 "$ROOT/docs/main-window-144dpi.png"
+shot "$(wine_prefix test)" 96 1100x260 "$ROOT/docs/main-window.png"
+shot "$(wine_prefix dpi)" 144 1600x380 "$ROOT/docs/main-window-144dpi.png"
 identify "$ROOT/docs/main-window.png" "$ROOT/docs/main-window-144dpi.png"

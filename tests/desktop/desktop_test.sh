@@ -220,6 +220,60 @@ second_launch_hands_its_path_to_the_running_window() {
   kill -0 "$first_pid" 2>/dev/null || fail "the first TAVU ended"
 }
 
+# The launcher's own Linux-to-Windows path conversion, held against Wine's.
+launcher_turns_paths_as_winepath_does() {
+  local link=$WORK/into-prefix p mine theirs
+  ln -sfn "$PREFIX/drive_c" "$link"
+  local paths=(
+    "$FIRST" "$SECOND" /usr/share "/tmp/blank name" $'/tmp/line\nbreak'
+    "$PREFIX/drive_c" "$PREFIX/drive_c/users/日本語 フォルダ" "$link/users"
+    "/tmp/a/../b/./c" "/tmp/ends." "/tmp/ends " "/tmp/dots./x" /
+  )
+  # Wine's answers, NUL-separated (a path may hold a line break), in a file:
+  # Wine's background programs would hold a pipe open.
+  WINEPREFIX=$PREFIX WINEARCH=win$BITS WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 \
+    wine winepath.exe -w -0 "${paths[@]}" </dev/null >"$WORK/winepath.out" 2>/dev/null
+  mapfile -d '' theirs <"$WORK/winepath.out"
+  expect_eq "${#theirs[@]}" "${#paths[@]}" "answers from winepath"
+  mapfile -d '' mine < <(
+    # shellcheck source=packaging/linux/tavu
+    source "$LAUNCHER"
+    for p in "${paths[@]}"; do
+      windows_path "$p"
+      printf '\0'
+    done
+  )
+  for i in "${!paths[@]}"; do
+    expect_eq "${mine[$i]}" "${theirs[$i]}" "Windows path of ${paths[$i]}"
+  done
+}
+
+# Whether the prefix's Wine server runs: `wineserver -w` waits for its end.
+server_runs() {
+  local rc=0
+  WINEPREFIX=$PREFIX timeout 0.5 wineserver -w </dev/null >/dev/null 2>&1 || rc=$?
+  [ "$rc" -eq 124 ]
+}
+
+# After TAVU ends, the prefix's Wine server stays for the time given, so that
+# the next launch is quick, and then goes by itself.
+wine_server_stays_warm_for_its_time_then_ends() {
+  WINEPREFIX=$PREFIX wineserver -k </dev/null >/dev/null 2>&1 || true
+  TAVU_WINE_LINGER=8 LC_ALL=ja_JP.UTF-8 "$LAUNCHER" "$FIRST" </dev/null >"$WORK/warm.log" 2>&1 &
+  local pid=$!
+  # The launcher's server first: the window reader would otherwise start one.
+  wait_for server_runs || fail "no Wine server came up"
+  wait_for queue_holds 1 || fail "no TAVU window came up"
+  kill "$pid"
+  wait "$pid" || true
+  sleep 3
+  server_runs || fail "the Wine server went with TAVU"
+  local end=$((SECONDS + WAIT_S))
+  while server_runs; do
+    [ "$SECONDS" -lt "$end" ] || fail "the Wine server stayed on"
+  done
+}
+
 uninstall_leaves_nothing_behind() {
   local log=$WORK/uninstall.log first_pid
   first_pid=$(cat "$WORK/first.pid" 2>/dev/null || true)
@@ -244,7 +298,7 @@ echo 'keep me' >"$HOME/Documents/notes.txt"
 echo 'photo' >"$FIRST"
 home_listing >"$WORK/before.txt"
 
-echo "[==========] Running 8 tests from 2 test suites."
+echo "[==========] Running 10 tests from 2 test suites."
 for bits in 32 64; do
   run_test "Package.ZipHoldsTheProgramAndTheSendToNote/win$bits" \
     zip_holds_the_program_and_the_send_to_note "$bits"
@@ -257,8 +311,10 @@ run_test Desktop.LauncherOpensALinuxPathWithBlanksAndJapanese \
   launcher_opens_a_linux_path_with_blanks_and_japanese
 run_test Desktop.SecondLaunchHandsItsPathToTheRunningWindow \
   second_launch_hands_its_path_to_the_running_window
+run_test Desktop.LauncherTurnsPathsAsWinepathDoes launcher_turns_paths_as_winepath_does
+run_test Desktop.WineServerStaysWarmForItsTimeThenEnds wine_server_stays_warm_for_its_time_then_ends
 run_test Desktop.UninstallLeavesNothingBehind uninstall_leaves_nothing_behind
-echo "[==========] 8 tests from 2 test suites ran."
+echo "[==========] 10 tests from 2 test suites ran."
 tests() { # count
   if [ "$1" -eq 1 ]; then echo "1 test"; else echo "$1 tests"; fi
 }

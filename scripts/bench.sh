@@ -3,7 +3,8 @@
 # hand-off of tavu.exe against bare programs built beside it, then drops and
 # keystrokes against plain list-box adds and bare queries, and folder moves
 # and copies against bare MoveFileW and CopyFileW, and one commit against a
-# bare shell rename. Prints figures
+# bare shell rename, and "Open with TAVU" from a real Linux desktop
+# installation. Prints figures
 # only; it never fails on time, only when a benchmark program fails.
 # They run on the build this machine's Wine runs. TAVU_BENCH_BUILD and
 # TAVU_BENCH_PREFIX choose another build folder and Wine prefix (by default
@@ -20,7 +21,7 @@ configure_tree "$TAVU_WINE_BITS" "$OUT"
 cmake --build "$OUT" --target tavu bench_startup bench_bare_window bench_bare_handoff bench_queue \
   bench_fileops bench_commit
 LOG=$OUT/bench-logs
-BENCHES=(startup queue fileops commit)
+BENCHES=(startup queue fileops commit launcher)
 mkdir -p "$LOG"
 rm -f "$LOG"/*.log "$LOG"/*.rc
 set +e
@@ -37,6 +38,8 @@ run_in_xvfb bash -c '
   run_logged "$3" queue 900 "${WINE_JA[@]}" bench_queue.exe
   run_logged "$3" fileops 900 "${WINE_JA[@]}" bench_fileops.exe
   run_logged "$3" commit 900 "${WINE_JA[@]}" bench_commit.exe
+  stop_wine
+  run_logged "$3" launcher 300 bash "$1/bench/linux/bench_launcher.sh"
 ' _ "$ROOT" "$OUT" "$LOG"
 failed=0
 for b in "${BENCHES[@]}"; do

@@ -15,14 +15,6 @@ target_link_options(core_tests PRIVATE ${TAVU_SANITIZE})
 tavu_warnings(core_tests)
 add_test(NAME core_tests COMMAND core_tests)
 
-file(GLOB TAVU_CORE_BENCH CONFIGURE_DEPENDS bench/core/*.cpp)
-foreach(src ${TAVU_CORE_BENCH})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
-  target_link_libraries(${name} PRIVATE tavu_core)
-  tavu_warnings(${name})
-endforeach()
-
 # The fuzz targets once more, built by this compiler with their entry points
 # renamed, so that fuzz_replay runs every one of them over its committed
 # corpus as part of the test suite; no libFuzzer is needed for that.

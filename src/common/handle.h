@@ -54,11 +54,6 @@ struct FontTraits {
   static Handle None() { return nullptr; }
   static void Free(Handle h) { DeleteObject(h); }
 };
-struct BrushTraits {
-  using Handle = HBRUSH;
-  static Handle None() { return nullptr; }
-  static void Free(Handle h) { DeleteObject(h); }
-};
 struct MenuTraits {
   using Handle = HMENU;
   static Handle None() { return nullptr; }
@@ -79,7 +74,6 @@ using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
 using ScopedFindHandle = ScopedHandle<FindHandleTraits>;
 using ScopedFileHandle = ScopedHandle<FileHandleTraits>;
 using ScopedFont = ScopedHandle<FontTraits>;
-using ScopedBrush = ScopedHandle<BrushTraits>;
 using ScopedMenu = ScopedHandle<MenuTraits>;
 using ScopedWindow = ScopedHandle<WindowTraits>;
 using ScopedGlobal = ScopedHandle<GlobalTraits>;

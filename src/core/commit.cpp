@@ -4,17 +4,6 @@
 
 namespace tavu {
 
-namespace {
-
-// The path with every trailing backslash replaced by exactly one, so that a
-// prefix test can only match at a component boundary.
-std::u16string WithOneSeparator(const std::u16string& path) {
-  const auto end = path.find_last_not_of(u'\\');
-  return path.substr(0, end == std::u16string::npos ? 0 : end + 1) + u'\\';
-}
-
-} // namespace
-
 // The path an item gets: for a file the name and extension joined by a period
 // (kept even when the extension is empty); for anything else the name alone.
 std::u16string NewPathFor(bool isFile, const std::u16string& oldPath, const std::u16string& name,
@@ -55,19 +44,6 @@ std::u16string LogStamp(const std::u16string& date, const std::u16string& time, 
 // A log line: the stamp, one blank, the text.
 std::u16string LogLine(const std::u16string& stamp, const std::u16string& text) {
   return stamp + u" " + text;
-}
-
-// How path lies to container, comparing whole components after folding both;
-// trailing backslashes do not count. Empty paths are apart from everything.
-Nesting FolderNesting(const std::u16string& path, const std::u16string& container,
-                      const PathFold& fold) {
-  if (path.empty() || container.empty())
-    return Nesting::Apart;
-  const auto p = fold(WithOneSeparator(path));
-  const auto c = fold(WithOneSeparator(container));
-  if (p == c)
-    return Nesting::Same;
-  return p.starts_with(c) ? Nesting::Inside : Nesting::Apart;
 }
 
 } // namespace tavu

@@ -1,8 +1,6 @@
 #pragma once
 #include <string>
 
-#include "core/queue.h"
-
 namespace tavu {
 
 // The pure parts of a commit: the new path, the destination and the log texts.
@@ -27,11 +25,5 @@ std::u16string TransferLine(const std::u16string& renamed, const std::u16string&
 std::u16string LogStamp(const std::u16string& date, const std::u16string& time, bool midnight);
 // A log line: the stamp, one blank, the text.
 std::u16string LogLine(const std::u16string& stamp, const std::u16string& text);
-
-enum class Nesting { Apart, Same, Inside };
-// How path lies to container, comparing whole components after folding both;
-// trailing backslashes do not count. Empty paths are apart from everything.
-Nesting FolderNesting(const std::u16string& path, const std::u16string& container,
-                      const PathFold& fold);
 
 } // namespace tavu

@@ -220,10 +220,6 @@ LRESULT TWinControl::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
   return m.Result;
 }
 
-LRESULT TWinControl::Perform(UINT msg, WPARAM wp, LPARAM lp) {
-  return Dispatch(msg, wp, lp);
-}
-
 void TWinControl::DefaultWndProc(TMessage& m) {
   m.Result = DefaultHandler(m.Msg, m.WParam, m.LParam);
 }
@@ -666,11 +662,6 @@ void TListBox::SetItemIndex(int index) {
 void TListBox::SetHorizontalExtent(int pixels) {
   extent_ = pixels;
   SendMessageW(Handle(), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(pixels), 0);
-}
-
-int TListBox::FindExact(const std::u16string& text, int start) {
-  return static_cast<int>(SendMessageW(Handle(), LB_FINDSTRINGEXACT, static_cast<WPARAM>(start),
-                                       reinterpret_cast<LPARAM>(AsWide(text))));
 }
 
 LRESULT TListBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {

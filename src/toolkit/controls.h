@@ -61,8 +61,6 @@ public:
   // The control's own handling of a message (what WindowProc calls by default).
   void DefaultWndProc(TMessage& message);
   virtual LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp);
-  // Sends a message through WindowProc, as if it came from the window.
-  LRESULT Perform(UINT msg, WPARAM wp, LPARAM lp);
 
   // The native window, created (with its parents) on first use.
   HWND Handle();
@@ -288,8 +286,6 @@ public:
   void BeginUpdate();
   void EndUpdate();
 
-  // The exact (case-insensitive) item from `start` on, or -1.
-  int FindExact(const std::u16string& text, int start = -1);
 
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
 

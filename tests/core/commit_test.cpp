@@ -34,27 +34,5 @@ TEST(Commit, TimeStampDropsTheTimeOnlyAtMidnight) {
   EXPECT_EQ(LogLine(u"2024/01/02", u"a->b"), u"2024/01/02 a->b");
 }
 
-TEST(Commit, FolderNestingByWholeComponentsIgnoringCase) {
-  const PathFold upper = [](std::u16string s) {
-    for (auto& c : s)
-      if (c >= u'a' && c <= u'z')
-        c -= u'a' - u'A';
-    return s;
-  };
-  const struct {
-    std::u16string path, container;
-    Nesting nesting;
-  } rows[] = {
-      {u"C:\\a\\b", u"C:\\a", Nesting::Inside}, {u"C:\\A\\b\\", u"c:\\a\\", Nesting::Inside},
-      {u"C:\\ab", u"C:\\a", Nesting::Apart},    {u"C:\\a", u"C:\\a\\b", Nesting::Apart},
-      {u"c:\\A\\", u"C:\\a", Nesting::Same},    {u"E:\\t", u"E:\\", Nesting::Inside},
-      {u"D:\\a\\b", u"C:\\a", Nesting::Apart},  {u"C:\\a", u"", Nesting::Apart},
-  };
-  for (const auto& r : rows) {
-    SCOPED_TRACE(testing::PrintToString(r.path + u" in " + r.container));
-    EXPECT_EQ(FolderNesting(r.path, r.container, upper), r.nesting);
-  }
-}
-
 } // namespace
 } // namespace tavu

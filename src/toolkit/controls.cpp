@@ -733,28 +733,30 @@ void TLabel::CreateParams(Params& p) {
 namespace {
 const wchar_t kPanelClass[] = L"TPanelBase";
 
-void RegisterPanelClass() {
-  static bool done = false;
-  if (done)
-    return;
+} // namespace
+
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = DefWindowProcW;
+  if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc))
+    return;
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hIcon = icon;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kPanelClass;
+  wc.hbrBackground = background;
+  wc.lpszClassName = name;
   RegisterClassExW(&wc);
-  done = true;
 }
-} // namespace
 
 TPanel::TPanel(TComponent* owner, std::u16string name) : TWinControl(owner, std::move(name)) {
   TabStop = false;
 }
 
 void TPanel::CreateParams(Params& p) {
-  RegisterPanelClass();
+  EnsureWindowClass(kPanelClass, DefWindowProcW, nullptr,
+                    reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   p.className = kPanelClass;
   p.style |= WS_CLIPCHILDREN;
   p.exStyle |= WS_EX_CONTROLPARENT;
@@ -869,8 +871,6 @@ void TToolBar::Click(TToolButton& button) {
     button.OnClick();
 }
 
-namespace {
-// The character after the single "&" of a caption, or 0 ("&&" is a plain "&").
 char16_t AcceleratorOf(const std::u16string& caption) {
   for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
     if (caption[i] != u'&')
@@ -882,6 +882,7 @@ char16_t AcceleratorOf(const std::u16string& caption) {
   return 0;
 }
 
+namespace {
 char16_t UpperOf(char16_t ch) {
   return static_cast<char16_t>(
       reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(ch)))));

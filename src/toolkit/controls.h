@@ -214,6 +214,13 @@ private:
 // MaxLength (a limit for typing) does not cut it.
 void InsertAtCaret(TEdit& edit, const std::u16string& text);
 
+// Registers a window class of this module unless it already is. Forms,
+// panels and the hidden application window differ only in these.
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background);
+
+// The character after the single "&" of a caption, or 0 ("&&" is a plain "&").
+char16_t AcceleratorOf(const std::u16string& caption);
+
 class TButton : public TWinControl {
 public:
   using TWinControl::TWinControl;
@@ -285,7 +292,6 @@ public:
   // Redraw stays off between the two calls, so a batch costs no repaints.
   void BeginUpdate();
   void EndUpdate();
-
 
   LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
 

@@ -11,6 +11,10 @@ namespace {
 const wchar_t kAppClass[] = L"TApplication";
 constexpr int kIconId = 1;
 
+HICON ProgramIcon() {
+  return LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId));
+}
+
 void SetFontRecursive(TWinControl* c, HFONT font) {
   if (c->HandleAllocated())
     SendMessageW(c->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -37,21 +41,6 @@ TForm* TForm::FormFromHandle(HWND hwnd) {
   return reinterpret_cast<TForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-void TForm::RegisterClass(const wchar_t* className) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(GetModuleHandleW(nullptr), className, &wc))
-    return;
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = FormProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconId));
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = className;
-  RegisterClassExW(&wc);
-}
-
 void TForm::CreateParams(Params& p) {
   p.className = AsWide(className_);
   if (ToolWindow) {
@@ -73,7 +62,8 @@ void TForm::CreateHandle() {
     return;
   Params p;
   CreateParams(p);
-  RegisterClass(p.className);
+  EnsureWindowClass(p.className, FormProc, ProgramIcon(),
+                    reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
   RECT r{0, 0, ClientWidth, ClientHeight};
   AdjustWindowRectEx(&r, p.style, FALSE, p.exStyle);
   // A window made anew keeps its frame; a first one lets the system place it.
@@ -447,15 +437,9 @@ void TApplication::Initialize() {
 HWND TApplication::Handle() {
   if (handle_)
     return handle_;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconId));
-  wc.lpszClassName = kAppClass;
-  RegisterClassExW(&wc);
+  EnsureWindowClass(kAppClass, DefWindowProcW, ProgramIcon(), nullptr);
   handle_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppClass, AsWide(Title), WS_POPUP, 0, 0, 0, 0,
-                            nullptr, nullptr, wc.hInstance, nullptr);
+                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   return handle_;
 }
 

@@ -96,7 +96,6 @@ protected:
 
 private:
   static LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
-  void RegisterClass(const wchar_t* className);
   void RebuildFont();
 
   std::u16string className_;

@@ -30,18 +30,9 @@ bool IsHotkeyChar(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
 
-// The accelerator character of a caption ("&&" is a literal ampersand), or 0.
+// The accelerator character of a caption in upper case, or 0.
 char16_t HotkeyOf(const std::u16string& caption) {
-  for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-    if (caption[i] != u'&')
-      continue;
-    if (caption[i + 1] == u'&') {
-      ++i;
-      continue;
-    }
-    return Upper(caption[i + 1]);
-  }
-  return 0;
+  return Upper(AcceleratorOf(caption));
 }
 
 std::u16string WithHotkey(const std::u16string& caption, std::set<char16_t>& used) {

@@ -65,6 +65,9 @@ WNDPROC BaseProcOf(HWND hwnd) {
 
 // The control whose window CreateWindowExW is making; its first message takes it.
 TWinControl* creating = nullptr;
+// Set while RecreateHandle destroys windows that it makes anew: only then is
+// their state worth keeping (a list box's 50,000 paths at a close are not).
+bool recreating = false;
 } // namespace
 
 TWinControl::TWinControl(TComponent* owner, std::u16string name)
@@ -101,7 +104,10 @@ void TWinControl::RecreateHandle() {
   HWND focus = GetFocus();
   TWinControl* focused = FromHandle(focus);
   bool inside = focus && (focus == handle_ || IsChild(handle_, focus));
+  const bool outer = !std::exchange(recreating, true);
   DestroyHandle();
+  if (outer)
+    recreating = false;
   Handle();
   if (inside && focused && focused->HandleAllocated())
     ::SetFocus(focused->handle_);
@@ -194,7 +200,7 @@ LRESULT CALLBACK TWinControl::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
   }
   if (!self)
     return CallWindowProcW(BaseProcOf(hwnd), hwnd, msg, wp, lp);
-  if (msg == WM_DESTROY)
+  if (msg == WM_DESTROY && recreating)
     self->SaveState(); // the window still answers now, not at WM_NCDESTROY
   if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST && self->ShowHint)
     if (auto* form = self->ParentForm())

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,14 +65,26 @@ TEST(Manifest, RunsAsTheInvokerOnWindows7AndLaterPerMonitorAware) {
   EXPECT_EQ(run.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER);
   EXPECT_EQ(run.UiAccess, 0u);
 
-  alignas(ACTIVATION_CONTEXT_COMPATIBILITY_INFORMATION) unsigned char buffer[1024] = {};
+  alignas(8) unsigned char buffer[1024] = {};
+  SIZE_T written = 0;
   ASSERT_TRUE(QueryActCtxW(0, ctx.Get(), nullptr, CompatibilityInformationInActivationContext,
-                           buffer, sizeof buffer, nullptr));
-  const auto* compat = reinterpret_cast<ACTIVATION_CONTEXT_COMPATIBILITY_INFORMATION*>(buffer);
+                           buffer, sizeof buffer, &written));
+  // The count, then each element: the GUID and its type; since Windows 10
+  // version 1903 (and in Wine) also the highest version tested, 8-aligned.
+  DWORD count = 0;
+  std::memcpy(&count, buffer, sizeof count);
+  const bool tested = count > 0 && written >= 8 + count * 32;
+  const std::size_t first = tested ? 8 : 4, size = tested ? 32 : 20;
+  ASSERT_LE(first + count * size, written);
   std::vector<std::wstring> systems;
-  for (DWORD i = 0; i < compat->ElementCount; ++i)
-    if (compat->Elements[i].Type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
-      systems.push_back(Text(compat->Elements[i].Id));
+  for (DWORD i = 0; i < count; ++i) {
+    GUID id;
+    DWORD type = 0;
+    std::memcpy(&id, buffer + first + i * size, sizeof id);
+    std::memcpy(&type, buffer + first + i * size + sizeof id, sizeof type);
+    if (type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
+      systems.push_back(Text(id));
+  }
   std::sort(systems.begin(), systems.end());
   EXPECT_EQ(systems,
             (std::vector<std::wstring>{L"1f676c76-80e1-4239-95bb-83d0f6d0da78",    // 8.1

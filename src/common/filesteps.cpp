@@ -47,6 +47,11 @@ bool FileSteps::Replace(const std::u16string& from, const std::u16string& to) {
   constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD attributes = GetFileAttributesW(AsWide(to));
+  // Wine's would even put the file in the place of an empty folder.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kCarried))
     SetFileAttributesW(AsWide(from), attributes & kCarried);
   if (ReplaceFileW(AsWide(to), AsWide(from), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,

@@ -590,6 +590,15 @@ void TComboBox::ApplyBounds() {
     MoveWindow(handle_, Left(), Top(), Width(), MulDiv(200, WindowDpi(handle_), 96), TRUE);
 }
 
+LRESULT TComboBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  const LRESULT result = TWinControl::DefaultHandler(msg, wp, lp);
+  // A new font changes the field's height, and the list would keep the
+  // height it had beside the old field.
+  if (msg == WM_SETFONT)
+    ApplyBounds();
+  return result;
+}
+
 void TComboBox::DestroyingHandle() {
   index_ = ItemIndex();
 }

@@ -92,12 +92,14 @@ void TForm::CreateHandle() {
     for (auto* c : Controls())
       c->ScaleBy(dpi_, layoutDpi_);
     layoutDpi_ = dpi_;
-    if (!placed_) {
-      RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
-      AdjustWindowRectForDpi(sr, p.style, p.exStyle, dpi_);
-      SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+  }
+  // The frame asked for above is the system DPI's; the monitor's may differ
+  // even where the design needs no scaling (96 dpi beside a larger primary).
+  if (!placed_) {
+    RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
+    AdjustWindowRectForDpi(sr, p.style, p.exStyle, dpi_);
+    SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   GetWindowRect(handle_, &bounds_);
   placed_ = true;

@@ -186,9 +186,10 @@ NEWER_THAN_WINDOWS_7=(
 program_starts_on_windows_7() { # 32 or 64
   local exe=$ROOT/build/win$1/tavu.exe objdump=i686-w64-mingw32-objdump imports pattern newer
   [ "$1" = 64 ] && objdump=x86_64-w64-mingw32-objdump
+  # awk reads to the end: leaving early would fail objdump's write (pipefail).
   imports=$($objdump -p "$exe" | awk '
     /^The Import Tables/ { inside = 1; next }
-    inside && /^[A-Z]/ { exit }
+    inside && /^[A-Z]/ { inside = 0 }
     inside && /DLL Name:/ { dll = $3; next }
     inside && dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print dll ":" $3 }')
   [ "$(wc -l <<<"$imports")" -gt 100 ] || fail "the import table was not read: $imports"

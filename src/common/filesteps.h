@@ -29,9 +29,10 @@ public:
   // Closes the file; false when the system reported an error (the handle is
   // gone all the same).
   virtual bool Close(HANDLE file);
-  // Puts the file `from` in the place of `to` in one step, replacing it.
+  // Puts the file `from` in the place of `to` in one step; a file already at
+  // `to` hands its attributes, creation time and security on to it.
   virtual bool Replace(const std::u16string& from, const std::u16string& to);
-  // Deletes a file.
+  // Deletes a file, read-only or not.
   virtual bool Remove(const std::u16string& path);
 };
 

@@ -12,28 +12,6 @@ namespace Pelvane {
 
 namespace {
 
-tavu::FileTicks TicksOf(const FILETIME& ft) {
-  return (static_cast<tavu::FileTicks>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-FILETIME FileTimeOf(tavu::FileTicks ticks) {
-  return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-// Minutes local time is ahead of UTC at that instant, in the current time zone.
-std::optional<std::int32_t> UtcOffsetAt(tavu::FileTicks utc) {
-  const FILETIME ft = FileTimeOf(utc);
-  SYSTEMTIME utcTime, localTime;
-  FILETIME localFt;
-  if (!FileTimeToSystemTime(&ft, &utcTime) ||
-      !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime) ||
-      !SystemTimeToFileTime(&localTime, &localFt))
-    return std::nullopt;
-  const auto local = static_cast<std::int64_t>(TicksOf(localFt));
-  return static_cast<std::int32_t>((local - static_cast<std::int64_t>(utc)) /
-                                   static_cast<std::int64_t>(tavu::kTicksPerMinute));
-}
-
 struct Stamps {
   FILETIME creation;
   FILETIME lastWrite;
@@ -81,6 +59,18 @@ bool TakesLongPaths() {
   return takes;
 }
 
+std::optional<tavu::CivilDate> LocalDateOf(const FILETIME& utc, const TIME_ZONE_INFORMATION* zone) {
+  // The date is read from the converted fields: an offset worked out from
+  // them would lose the stamp's fraction of a millisecond and put a stamp
+  // in the first minute after local midnight on the day before. The zone's
+  // rules apply for the stamp's own date, so summer time counts as it did then.
+  SYSTEMTIME utcTime, local;
+  if (!FileTimeToSystemTime(&utc, &utcTime) ||
+      !SystemTimeToTzSpecificLocalTime(zone, &utcTime, &local))
+    return std::nullopt;
+  return tavu::CivilDate{local.wYear, local.wMonth, local.wDay};
+}
+
 tavu::CivilDate ItemDate(const std::u16string& path, bool folder, tavu::DateSource source) {
   if (source == tavu::DateSource::Today)
     return Today();
@@ -90,7 +80,7 @@ tavu::CivilDate ItemDate(const std::u16string& path, bool folder, tavu::DateSour
   if (!stamps)
     return tavu::kZeroDate;
   const FILETIME& ft = source == tavu::DateSource::Creation ? stamps->creation : stamps->lastWrite;
-  return tavu::LocalDateOfFileTime(TicksOf(ft), UtcOffsetAt);
+  return LocalDateOf(ft, nullptr).value_or(tavu::kZeroDate);
 }
 
 } // namespace Pelvane

@@ -85,6 +85,9 @@ std::string ReadWholeFile(const std::u16string& path) {
 void ReplaceFileBytes(const std::u16string& path, const std::string& bytes) {
   FileSteps& files = Files();
   const std::u16string temp = path + u".new";
+  // One left by a write that never finished (a crash, a lost power) holds
+  // nothing of value, and must not stand in the way, read-only or hidden.
+  files.Remove(temp);
   DWORD error = ERROR_SUCCESS;
   {
     StepFile file(files, files.Create(temp));

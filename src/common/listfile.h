@@ -28,9 +28,10 @@ std::u16string ProgramFolder();
 std::string ReadWholeFile(const std::u16string& path);
 
 // Writes the bytes beside the file, flushes them, then puts them in the
-// file's place in one step, every step through Files(). Throws the "cannot
-// be created" error when any step fails, leaving the file as it was and
-// nothing beside it.
+// file's place in one step, every step through Files(); the file keeps its
+// attributes, creation time and security, and what an unfinished earlier
+// write left beside it is cleared first. Throws the "cannot be created"
+// error when any step fails, leaving the file as it was and nothing beside it.
 void ReplaceFileBytes(const std::u16string& path, const std::string& bytes);
 
 // Clears `list` and fills it with the file's lines decoded with `encoding`

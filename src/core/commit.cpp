@@ -1,5 +1,7 @@
 #include "core/commit.h"
 
+#include <string_view>
+
 #include "core/paths.h"
 
 namespace tavu {
@@ -12,6 +14,18 @@ std::u16string NewPathFor(bool isFile, const std::u16string& oldPath, const std:
   if (isFile)
     path += u"." + ext;
   return path;
+}
+
+bool LeavesNameUnchanged(const std::u16string& oldPath, const std::u16string& newPath) {
+  if (newPath == oldPath)
+    return true;
+  const auto componentEnd = newPath.find_last_of(u"\\:");
+  const auto start = componentEnd == std::u16string::npos ? 0 : componentEnd + 1;
+  const auto last = newPath.find_last_not_of(u". ");
+  // A component of nothing but periods and blanks names no item of its own.
+  if (last == std::u16string::npos || last < start)
+    return false;
+  return std::u16string_view(newPath).substr(0, last + 1) == oldPath;
 }
 
 // The rename line: old path, "->", new path.

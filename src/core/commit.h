@@ -9,6 +9,11 @@ namespace tavu {
 // (kept even when the extension is empty); for anything else the name alone.
 std::u16string NewPathFor(bool isFile, const std::u16string& oldPath, const std::u16string& name,
                           const std::u16string& ext);
+// Whether newPath names the item at oldPath as it is: the same path, or one
+// that Win32 resolves to it by dropping the periods and blanks that end its
+// last component ("C:\d\README." is C:\d\README). Letter case counts.
+bool LeavesNameUnchanged(const std::u16string& oldPath, const std::u16string& newPath);
+
 // The rename line: old path, "->", new path.
 std::u16string RenameLine(const std::u16string& oldPath, const std::u16string& newPath);
 

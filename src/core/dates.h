@@ -1,8 +1,6 @@
 #pragma once
 #include <array>
-#include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,22 +24,6 @@ std::u16string_view DatePatternText(DateStyle style);
 // The date in the pattern: year in at least four digits, month and day in two,
 // with leading zeros; the same in every locale.
 std::u16string FormatDate(const CivilDate& date, DateStyle style);
-
-// A file time: 100-ns ticks since 1601-01-01 00:00 UTC.
-using FileTicks = std::uint64_t;
-inline constexpr FileTicks kTicksPerMinute = 600000000ull;
-inline constexpr FileTicks kTicksPerDay = 1440 * kTicksPerMinute;
-
-// The date a file time falls on, without any time zone; none for a time the
-// platform rejects (the top bit set).
-std::optional<CivilDate> CivilDateOfTicks(FileTicks ticks);
-
-// Minutes to add to a UTC instant to get local time there (+540 for Japan);
-// none when the conversion fails.
-using UtcOffsetQuery = std::function<std::optional<std::int32_t>(FileTicks utc)>;
-// The local date of a UTC file time; the zero date when the offset is unknown
-// or local time falls outside what a file time can hold.
-CivilDate LocalDateOfFileTime(FileTicks utc, const UtcOffsetQuery& utcOffset);
 
 // Where the date of the date item PPDate1..6 comes from.
 enum class DateSource { Today, LastWrite, Creation };

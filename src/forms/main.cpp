@@ -604,7 +604,9 @@ bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string&
 
 bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& newPath) {
   // OK on an unchanged name commits the item as it is (to move or copy it).
-  if (newPath == oldPath)
+  // A name the system reads as the same one is unchanged too: renaming
+  // README to "README." would only go through a temporary name and back.
+  if (tavu::LeavesNameUnchanged(oldPath, newPath))
     return true;
   auto item = Pelvane::IdentityOf(oldPath);
   auto taken = Pelvane::IdentityOf(newPath);

@@ -128,30 +128,23 @@ void TNoteForm::FitToolBar() {
 }
 
 void TNoteForm::FormCreate() {
+  // Known before anything can fail, so that the list can still be opened in
+  // its editor and read again when a start-up read failed.
+  MNote = Pelvane::DataFolder + u"TAVU-Note.txt";
   // The bar and the list take the window's font.
   UseMenuFont();
   FitToolBar();
   MinHeight = 250;
   MinWidth = 750;
-  // A settings file that cannot be read is shown and leaves the defaults;
-  // the word list is still loaded and the window still shown when asked.
-  try {
-    ReadSettings();
-  } catch (const tavu::Exception&) {
-    tk::Application().HandleException();
-  }
+  // A settings file or word list that cannot be read ends the creation
+  // here: the error is shown and the window stays hidden, whatever
+  // "Show" says.
+  ReadSettings();
   Pelvane::EnsureOnScreen(Handle());
-  MNote = Pelvane::DataFolder + u"TAVU-Note.txt";
-  // A word list that cannot be read or made is shown; the window still comes
-  // up when asked, so that it can be read again once it is free.
-  try {
-    if (Pelvane::IsExistingFile(MNote))
-      LoadWords();
-    else
-      CreateEmptyFile(MNote);
-  } catch (const tavu::Exception&) {
-    tk::Application().HandleException();
-  }
+  if (Pelvane::IsExistingFile(MNote))
+    LoadWords();
+  else
+    CreateEmptyFile(MNote);
   if (TBShow.Down())
     Show();
 }

@@ -8,6 +8,7 @@
 
 #include "core/caret.h"
 #include "core/error.h"
+#include "toolkit/dpi.h"
 #include "toolkit/forms.h"
 #include "common/wide.h"
 
@@ -585,9 +586,19 @@ void TComboBox::HandleCreated() {
 void TComboBox::ApplyBounds() {
   // The height given to a drop-down list is that of its open list; its field
   // keeps the font's height. Docking must not pass the row's height, which
-  // would leave the open list a few pixels high.
+  // would leave the open list a few pixels high. The list is 200 pixels
+  // high at 96 dpi, and grows with the monitor's.
   if (handle_)
-    MoveWindow(handle_, Left(), Top(), Width(), 200, TRUE);
+    MoveWindow(handle_, Left(), Top(), Width(), MulDiv(200, WindowDpi(handle_), 96), TRUE);
+}
+
+LRESULT TComboBox::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  const LRESULT result = TWinControl::DefaultHandler(msg, wp, lp);
+  // A new font changes the field's height, and the list would keep the
+  // height it had beside the old field.
+  if (msg == WM_SETFONT)
+    ApplyBounds();
+  return result;
 }
 
 void TComboBox::DestroyingHandle() {

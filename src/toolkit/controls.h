@@ -259,6 +259,8 @@ public:
   void SetItemIndex(int index);
   bool DroppedDown() const;
 
+  LRESULT DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) override;
+
 protected:
   void CreateParams(Params& p) override;
   void HandleCreated() override;

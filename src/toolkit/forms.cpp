@@ -4,6 +4,7 @@
 
 #include "core/error.h"
 #include "common/wide.h"
+#include "toolkit/dpi.h"
 
 namespace tk {
 
@@ -76,19 +77,19 @@ void TForm::CreateHandle() {
   if (!created)
     throw tavu::Exception(u"ウィンドウを作成できません");
   // The layout is designed at 96 dpi; bring it to this monitor's, once.
-  dpi_ = static_cast<int>(GetDpiForWindow(handle_));
-  if (dpi_ <= 0)
-    dpi_ = 96;
+  dpi_ = WindowDpi(handle_);
   if (dpi_ != layoutDpi_) {
     for (auto* c : Controls())
       c->ScaleBy(dpi_, layoutDpi_);
     layoutDpi_ = dpi_;
-    if (!placed_) {
-      RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
-      AdjustWindowRectExForDpi(&sr, p.style, FALSE, p.exStyle, static_cast<UINT>(dpi_));
-      SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+  }
+  // The frame asked for above is the system DPI's; the monitor's may differ
+  // even where the design needs no scaling (96 dpi beside a larger primary).
+  if (!placed_) {
+    RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
+    AdjustWindowRectForDpi(sr, p.style, p.exStyle, dpi_);
+    SetWindowPos(handle_, nullptr, 0, 0, sr.right - sr.left, sr.bottom - sr.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   GetWindowRect(handle_, &bounds_);
   placed_ = true;
@@ -118,9 +119,8 @@ void TForm::ApplyBounds() {
 void TForm::SetClientHeight(int height) {
   HWND h = Handle();
   RECT r{0, 0, 0, height};
-  AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)),
-                           static_cast<UINT>(dpi_));
+  AdjustWindowRectForDpi(r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)),
+                         static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)), dpi_);
   SetWindowPos(h, nullptr, 0, 0, Width(), r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -165,14 +165,12 @@ void TForm::SetFont(const TFont& font) {
 }
 
 void TForm::UseMenuFont() {
-  NONCLIENTMETRICSW ncm{};
-  ncm.cbSize = sizeof ncm;
-  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0))
+  LOGFONTW menu{};
+  if (!MenuFontForDpi(menu, dpi_))
     return;
   TFont font = font_;
-  font.name = ToU16(ncm.lfMenuFont.lfFaceName);
-  const int height =
-      ncm.lfMenuFont.lfHeight < 0 ? -ncm.lfMenuFont.lfHeight : ncm.lfMenuFont.lfHeight;
+  font.name = ToU16(menu.lfFaceName);
+  const int height = menu.lfHeight < 0 ? -menu.lfHeight : menu.lfHeight;
   if (height > 0)
     font.size = MulDiv(height, 72, dpi_);
   SetFont(font);

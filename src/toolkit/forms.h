@@ -53,7 +53,7 @@ public:
 
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);
-  // Takes the face and size of the system's menu font.
+  // Takes the face and size of the system's menu font at the window's DPI.
   void UseMenuFont();
   HFONT FontHandle() const { return fontHandle_.Get(); }
   int Dpi() const { return dpi_; }

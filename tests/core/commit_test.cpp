@@ -14,6 +14,30 @@ TEST(Commit, NewPathAndRenameLine) {
   EXPECT_EQ(RenameLine(u"C:\\d\\a.txt", u"C:\\d\\b.txt"), u"C:\\d\\a.txt->C:\\d\\b.txt");
 }
 
+TEST(Commit, ANameTheSystemReadsAsTheOldOneIsUnchanged) {
+  const struct {
+    const char16_t* oldPath;
+    const char16_t* newPath;
+    bool unchanged;
+  } rows[] = {
+      {u"C:\\d\\a.txt", u"C:\\d\\a.txt", true},
+      {u"C:\\d\\README", u"C:\\d\\README.", true},
+      {u"C:\\d\\a.txt", u"C:\\d\\a.txt. . ", true},
+      {u"C:\\d\\x", u"C:\\d\\x ", true},
+      {u"C:\\README", u"C:README.", false},
+      {u"C:\\d\\README", u"C:\\d\\readme.", false}, // a change of case is a rename
+      {u"C:\\d\\a", u"C:\\d\\a.b", false},
+      {u"C:\\d\\a", u"C:\\d\\ a", false},
+      {u"C:\\d\\a", u"C:\\d\\a.a", false},
+      {u"C:\\d", u"C:\\d\\.", false},
+      {u"C:\\d\\", u"C:\\d\\. ", false},
+      {u"C:\\d.\\a", u"C:\\d\\a.", false}, // only the last component loses its periods
+  };
+  for (std::size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(LeavesNameUnchanged(rows[i].oldPath, rows[i].newPath), rows[i].unchanged)
+        << "row " << i;
+}
+
 TEST(Commit, DestinationAndTransferLine) {
   EXPECT_EQ(DestinationFor(u"E:\\", u"C:\\d\\b.txt"), u"E:\\b.txt");
   EXPECT_EQ(DestinationFor(u"E:\\t", u"C:\\d\\b.txt"), u"E:\\t\\b.txt");

@@ -2,18 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <vector>
 
 namespace tavu {
 namespace {
-
-// 100-ns ticks since 1601 of some UTC instants, worked out independently of the code.
-constexpr FileTicks k2024Jan01At2000 = 133486128000000000ull;
-constexpr FileTicks k2024Feb29At235959 = 133537247990000000ull;
-constexpr FileTicks k2024Mar01At0300 = 133537356000000000ull;
-constexpr FileTicks k2000Feb29At1200 = 125962992000000000ull;
-constexpr FileTicks k2100Mar01 = 157520160000000000ull;
 
 TEST(Dates, PatternsInEveryLocale) {
   const std::tuple<CivilDate, std::u16string, std::u16string> rows[] = {
@@ -26,39 +18,6 @@ TEST(Dates, PatternsInEveryLocale) {
     EXPECT_EQ(FormatDate(date, DateStyle::Kanji), kanji);
     EXPECT_EQ(FormatDate(date, DateStyle::Hyphen), hyphen);
   }
-}
-
-TEST(Dates, CivilDateOfTicksAcrossLeapYears) {
-  const std::pair<FileTicks, std::optional<CivilDate>> rows[] = {
-      {0, CivilDate{1601, 1, 1}},
-      {k2000Feb29At1200, CivilDate{2000, 2, 29}},
-      {k2024Feb29At235959, CivilDate{2024, 2, 29}},
-      {k2024Feb29At235959 + 10000000, CivilDate{2024, 3, 1}},
-      {k2100Mar01 - 1, CivilDate{2100, 2, 28}},
-      {0x7FFFFFFFFFFFFFFFull, CivilDate{30828, 9, 14}},
-      {0x8000000000000000ull, std::nullopt},
-  };
-  for (const auto& [ticks, date] : rows)
-    EXPECT_EQ(CivilDateOfTicks(ticks), date) << ticks;
-}
-
-TEST(Dates, LocalDateCrossesTheDateLine) {
-  const std::tuple<FileTicks, std::optional<std::int32_t>, CivilDate> rows[] = {
-      {k2024Jan01At2000, 540, {2024, 1, 2}},
-      {k2024Jan01At2000, 239, {2024, 1, 1}},
-      {k2024Jan01At2000, 240, {2024, 1, 2}},
-      {k2024Mar01At0300, -300, {2024, 2, 29}},
-      {k2024Mar01At0300, -180, {2024, 3, 1}},
-      {k2024Jan01At2000, std::nullopt, kZeroDate},
-      {0, -60, kZeroDate},
-      {0x7FFFFFFFFFFFFFFFull, 60, kZeroDate},
-  };
-  for (const auto& [utc, offset, date] : rows)
-    EXPECT_EQ(LocalDateOfFileTime(utc, [&](FileTicks) { return offset; }), date) << utc;
-  // The offset is asked for the instant itself, as a zone with summer time needs.
-  const auto summer = [](FileTicks utc) { return utc >= k2024Jan01At2000 ? 300 : 0; };
-  EXPECT_EQ(LocalDateOfFileTime(k2024Jan01At2000 - 1, summer), (CivilDate{2024, 1, 1}));
-  EXPECT_EQ(LocalDateOfFileTime(k2024Jan01At2000, summer), (CivilDate{2024, 1, 2}));
 }
 
 TEST(Dates, DateMenuForAnItem) {

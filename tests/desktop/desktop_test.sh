@@ -166,6 +166,42 @@ program_is_stripped_small_and_needs_only_system_dlls() { # 32 or 64
   done
 }
 
+# Exports Windows 7 lacks that a program of this kind could reach for, or its
+# C++ runtime pull in; besides these, every function with "Dpi" in its name
+# came later (per-monitor DPI: Windows 8.1 and 10).
+NEWER_THAN_WINDOWS_7=(
+  GetSystemTimePreciseAsFileTime CreateFile2 CopyFile2 GetCurrentThreadStackLimits
+  SetThreadDescription GetThreadDescription SetDefaultDllDirectories AddDllDirectory
+  RemoveDllDirectory PrefetchVirtualMemory GetOverlappedResultEx GetFirmwareType
+  InitializeSynchronizationBarrier EnterSynchronizationBarrier DeleteSynchronizationBarrier
+  WaitOnAddress WakeByAddressSingle WakeByAddressAll GetTempPath2W GetFileInformationByName
+  SetProcessMitigationPolicy GetProcessMitigationPolicy GetCurrentPackageFullName
+  GetCurrentPackageId EnableMouseInPointer GetPointerType GetPointerInfo
+  GetDisplayAutoRotationPreferences SetDisplayAutoRotationPreferences InheritWindowMonitor
+  LogicalToPhysicalPointForPerMonitorDPI PhysicalToLogicalPointForPerMonitorDPI
+)
+
+# The loader of Windows 7 refuses to start a program that imports a function
+# it lacks, or that asks for a newer subsystem than its own, 6.1.
+program_starts_on_windows_7() { # 32 or 64
+  local exe=$ROOT/build/win$1/tavu.exe objdump=i686-w64-mingw32-objdump imports pattern newer
+  [ "$1" = 64 ] && objdump=x86_64-w64-mingw32-objdump
+  # awk reads to the end: leaving early would fail objdump's write (pipefail).
+  imports=$($objdump -p "$exe" | awk '
+    /^The Import Tables/ { inside = 1; next }
+    inside && /^[A-Z]/ { inside = 0 }
+    inside && /DLL Name:/ { dll = $3; next }
+    inside && dll && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print dll ":" $3 }')
+  [ "$(wc -l <<<"$imports")" -gt 100 ] || fail "the import table was not read: $imports"
+  pattern=":([A-Za-z]*Dpi[A-Za-z]*|$(IFS='|' && echo "${NEWER_THAN_WINDOWS_7[*]}"))\$"
+  newer=$(grep -E "$pattern" <<<"$imports" | tr '\n' ' ' || true)
+  expect_eq "$newer" "" "imports newer than Windows 7"
+  local version
+  version=$($objdump -p "$exe" | awk '/^MajorSubsystemVersion/ { major = $2 }
+    /^MinorSubsystemVersion/ { minor = $2 } END { print major * 100 + minor }')
+  [ "$version" -le 601 ] || fail "tavu.exe asks for subsystem version $version (x 100)"
+}
+
 # ---- the Linux desktop
 
 install_puts_launcher_entry_and_icon_into_the_home() {
@@ -304,6 +340,7 @@ for bits in 32 64; do
     zip_holds_the_program_and_the_send_to_note "$bits"
   run_test "Package.ProgramIsStrippedSmallAndNeedsOnlySystemDlls/win$bits" \
     program_is_stripped_small_and_needs_only_system_dlls "$bits"
+  run_test "Package.ProgramStartsOnWindows7/win$bits" program_starts_on_windows_7 "$bits"
 done
 run_test Desktop.InstallPutsLauncherEntryAndIconIntoTheHome \
   install_puts_launcher_entry_and_icon_into_the_home

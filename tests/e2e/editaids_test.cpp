@@ -100,5 +100,45 @@ TEST_F(EditMenu, InsertsTodaysDateWhereTheCaretWasLeftInTheName) {
   EXPECT_EQ(TextOf(c.ext), L"txt");
 }
 
+TEST_F(EditMenu, ShowsTheLocalDateOfAFileWrittenJustAfterMidnight) {
+  TIME_ZONE_INFORMATION zone{};
+  GetTimeZoneInformation(&zone);
+  ASSERT_EQ(zone.Bias, -540) << "the test command runs the programs in Tokyo time";
+  // 2024-01-01 15:00:30.1234567 UTC: 00:00:30 and a fraction on the 2nd in Tokyo.
+  const std::wstring file = Temp() + L"\\late.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(file));
+  {
+    SYSTEMTIME st{2024, 1, 0, 1, 15, 0, 30, 0};
+    FILETIME ft{};
+    ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    t.QuadPart += 1234567;
+    ft = {t.LowPart, t.HighPart};
+    ScopedFileHandle h(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(h && SetFileTime(h.Get(), nullptr, nullptr, &ft));
+  }
+  Process& tavu = Launch(Quoted({file}));
+  HWND main = WaitForMainWindow(tavu.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  HWND edit = FindOf(tavu.Id(), main, L"Button", L"編集(&E)");
+  ASSERT_NE(edit, nullptr) << "no edit button";
+  PostKey(c.name, VK_HOME);
+  ASSERT_TRUE(WaitUntil([&] { return CaretOf(c.name) == 0; })) << "the caret did not move";
+
+  PostMessageW(edit, BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return FindOf(tavu.Id(), nullptr, L"#32768") != nullptr; }))
+      << "the edit menu did not open";
+  // Up from no selection: the word list, then the creation dates, then the
+  // last write's hyphenated date.
+  for (int i = 0; i < 4; ++i)
+    PostKey(main, VK_UP);
+  PostKey(main, VK_RETURN);
+  EXPECT_TRUE(WaitUntil([&] { return TextOf(c.name) == L"2024-01-02late"; }))
+      << "name is " << testing::PrintToString(TextOf(c.name));
+}
+
 } // namespace
 } // namespace e2e

@@ -478,11 +478,15 @@ TEST(InsertAtCaret, InsertsAtTheKeptCaretWithoutTouchingFocusOrLimit) {
 
 // ---- the date entries
 
-FILETIME Utc(WORD year, WORD month, WORD day, WORD hour) {
-  SYSTEMTIME st{year, month, 0, day, hour, 0, 0, 0};
+// A UTC instant; `ticks` adds 100-ns units, as real time stamps carry them.
+FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute = 0, WORD second = 0,
+             ULONGLONG ticks = 0) {
+  SYSTEMTIME st{year, month, 0, day, hour, minute, second, 0};
   FILETIME ft{};
   EXPECT_TRUE(SystemTimeToFileTime(&st, &ft));
-  return ft;
+  ULARGE_INTEGER u{{ft.dwLowDateTime, ft.dwHighDateTime}};
+  u.QuadPart += ticks;
+  return {u.LowPart, u.HighPart};
 }
 
 void SetLastWrite(const std::u16string& path, bool folder, const FILETIME& ft) {
@@ -533,10 +537,12 @@ TEST(DateEntries, ShowTodayAndTheItemsLocalDates) {
   ScratchFolder dir;
   const std::u16string file = dir.File(u"report.txt");
   const std::u16string folder = dir.Folder(u"photos");
-  // 20:00 UTC is already the next day in Tokyo.
+  const std::u16string early = dir.File(u"early.txt");
+  // 20:00 UTC is already the next day in Tokyo; so is 15:00:30 and a fraction.
   SetLastWrite(file, false, Utc(2024, 1, 1, 20));
   SetLastWrite(folder, true, Utc(2023, 7, 10, 16));
-  MainWindow w({file, folder});
+  SetLastWrite(early, false, Utc(2024, 1, 1, 15, 0, 30, 1234567));
+  MainWindow w({file, folder, early});
   auto& f = *w;
   TrackSeam seam;
 
@@ -547,6 +553,7 @@ TEST(DateEntries, ShowTodayAndTheItemsLocalDates) {
   const Row rows[] = {
       {"file", Captions(2024, 1, 2), LocalCaptions(CreationTime(file))},
       {"folder", Captions(2023, 7, 11), LocalCaptions(CreationTime(folder))},
+      {"just after midnight", Captions(2024, 1, 2), LocalCaptions(CreationTime(early))},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);
@@ -562,6 +569,51 @@ TEST(DateEntries, ShowTodayAndTheItemsLocalDates) {
       EXPECT_FALSE(lines[i].grayed);
     f.BtnCancelClick();
   }
+}
+
+// A zone `bias` minutes behind UTC; with summer time (an hour ahead) from
+// `summer` to `winter`, each given as month, week of the month and hour.
+TIME_ZONE_INFORMATION Zone(LONG bias, SYSTEMTIME summer = {}, SYSTEMTIME winter = {}) {
+  TIME_ZONE_INFORMATION z{};
+  z.Bias = bias;
+  z.DaylightDate = summer;
+  z.StandardDate = winter;
+  z.DaylightBias = summer.wMonth ? -60 : 0;
+  return z;
+}
+// The `week`th Sunday (5: the last) of the month, at that hour.
+SYSTEMTIME Sunday(WORD month, WORD week, WORD hour) {
+  return {0, month, 0, week, hour, 0, 0, 0};
+}
+
+TEST(DateEntries, LocalDatesEastAndWestOfUtcAndAcrossSummerTime) {
+  const auto tokyo = Zone(-540), india = Zone(-330);
+  const auto newYork = Zone(300, Sunday(3, 2, 2), Sunday(11, 1, 2));
+  const auto sydney = Zone(-600, Sunday(10, 1, 2), Sunday(4, 1, 3));
+  const FILETIME max{0xFFFFFFFF, 0x7FFFFFFF}, topBit{0, 0x80000000};
+  const struct {
+    const char* what;
+    const TIME_ZONE_INFORMATION& zone;
+    FILETIME utc;
+    std::optional<tavu::CivilDate> date;
+  } rows[] = {
+      {"Tokyo, 30 s after midnight", tokyo, Utc(2024, 1, 1, 15, 0, 30, 1234567), {{2024, 1, 2}}},
+      {"Tokyo, just before midnight", tokyo, Utc(2024, 1, 1, 14, 59, 59, 9999999), {{2024, 1, 1}}},
+      {"India, leap day", india, Utc(2024, 2, 28, 18, 30, 0, 1), {{2024, 2, 29}}},
+      {"India, the day before", india, Utc(2024, 2, 28, 18, 29, 59, 9999999), {{2024, 2, 28}}},
+      {"New York, winter", newYork, Utc(2024, 1, 1, 5, 0, 0, 5000000), {{2024, 1, 1}}},
+      {"New York, winter, before", newYork, Utc(2024, 1, 1, 4, 59, 59, 9999999), {{2023, 12, 31}}},
+      {"New York, summer", newYork, Utc(2024, 7, 1, 4, 0, 0, 1), {{2024, 7, 1}}},
+      {"New York, summer, before", newYork, Utc(2024, 7, 1, 3, 59, 59, 9999999), {{2024, 6, 30}}},
+      {"New York, after the change", newYork, Utc(2024, 3, 11, 4, 0, 30, 1230000), {{2024, 3, 11}}},
+      {"Sydney, summer", sydney, Utc(2024, 1, 1, 13, 0, 0, 2500000), {{2024, 1, 2}}},
+      {"Sydney, winter", sydney, Utc(2024, 7, 1, 13, 30, 0, 2500000), {{2024, 7, 1}}},
+      {"before the first file time", newYork, Utc(1601, 1, 1, 0), std::nullopt},
+      {"after the last", tokyo, max, std::nullopt},
+      {"no file time", tokyo, topBit, std::nullopt},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(Pelvane::LocalDateOf(r.utc, &r.zone), r.date) << r.what;
 }
 
 TEST(DateEntries, AreHiddenWithoutAnExistingItem) {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -167,6 +168,37 @@ TEST_F(Commit, ACaseOnlyRenameShowsTheNewCaseOnDisk) {
   (*w)->BtnOK.Click();
   EXPECT_EQ(NameOnDisk(a), u"A.txt");
   EXPECT_EQ(LogTexts(), std::vector<std::u16string>{a + u"->" + dir.Path(u"A.txt")});
+}
+
+// A folder's last-write time; any rename inside it sets it to now.
+std::optional<ULONGLONG> LastWrite(const std::u16string& folder) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(AsWide(folder), GetFileExInfoStandard, &data))
+    return std::nullopt;
+  return ULARGE_INTEGER{{data.ftLastWriteTime.dwLowDateTime, data.ftLastWriteTime.dwHighDateTime}}
+      .QuadPart;
+}
+
+TEST_F(Commit, ANameTheSystemReadsAsTheOldOneIsCommittedWithoutARename) {
+  const auto folder = dir.Folder(u"items");
+  const auto readme = dir.File(u"items\\README"), next = dir.File(u"next.txt");
+  auto w = Open({readme, next});
+  ASSERT_EQ((*w)->EditExt.Text(), u"");
+  {
+    // Back to 2001, so that a rename would show.
+    ScopedFileHandle h(CreateFileW(AsWide(folder), FILE_WRITE_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FILETIME old{0, 0x01C0CF5C};
+    ASSERT_TRUE(h && SetFileTime(h.Get(), nullptr, nullptr, &old));
+  }
+  const auto before = LastWrite(folder);
+  // The new path "README." names the file as it is.
+  (*w)->BtnOK.Click();
+  EXPECT_EQ(LastWrite(folder), before) << "the file went through a rename";
+  EXPECT_EQ(NameOnDisk(readme), u"README");
+  EXPECT_EQ((*w)->EditPath.Text(), next);
+  EXPECT_EQ(LogTexts(), std::vector<std::u16string>{readme + u"->" + readme + u"."});
 }
 
 TEST_F(Commit, MoveWithAnUnchangedNameAndCopyOntoATakenName) {

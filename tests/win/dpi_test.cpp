@@ -5,13 +5,16 @@
 // TAVU_TEST_DPI.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "fixture.h"
 #include "common/wide.h"
+#include "toolkit/dpi.h"
 
 namespace {
 
@@ -81,6 +84,73 @@ RECT InParent(HWND h) {
   GetWindowRect(h, &r);
   MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
   return r;
+}
+
+// Other DPI functions in place of the system's while it lives.
+class DpiFunctionsScope {
+public:
+  explicit DpiFunctionsScope(const tk::DpiFunctions& f) : saved_(tk::UseDpiFunctions(f)) {}
+  ~DpiFunctionsScope() { tk::UseDpiFunctions(saved_); }
+  DpiFunctionsScope(const DpiFunctionsScope&) = delete;
+  DpiFunctionsScope& operator=(const DpiFunctionsScope&) = delete;
+
+private:
+  tk::DpiFunctions saved_;
+};
+
+// The DPI of the monitor every window is on, as a stand-in for GetDpiForWindow.
+int monitorDpi = 96;
+UINT WINAPI MonitorDpi(HWND) {
+  return static_cast<UINT>(monitorDpi);
+}
+
+// How far a drop-down list's open list reaches below the top of its field.
+int DroppedReach(HWND combo) {
+  RECT dropped{}, field{};
+  SendMessageW(combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+  GetWindowRect(combo, &field);
+  return dropped.bottom - field.top;
+}
+
+// The same for a drop-down list made beside the selector, given its font
+// and then sized `height`, as the selector is (Windows counts the field in
+// that height, Wine does not: the two can only be compared on one platform).
+int ReachWhenSized(tk::TComboBox& selector, int height) {
+  HWND combo =
+      CreateWindowExW(0, WC_COMBOBOXW, nullptr, WS_CHILD | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 100,
+                      0, GetParent(selector.Handle()), nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(combo, WM_SETFONT, SendMessageW(selector.Handle(), WM_GETFONT, 0, 0), TRUE);
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"x"));
+  MoveWindow(combo, 0, 0, 100, height, TRUE);
+  const int reach = DroppedReach(combo);
+  DestroyWindow(combo);
+  return reach;
+}
+
+// The window's outer frame (`frameFor` puts the frame of that DPI around a
+// client rectangle), its buttons, the selector's open list and the menu
+// font's height, all as they must be at `dpi`.
+void ExpectLaidOutAt(TMainForm& f, int dpi, int fontHeight,
+                     const std::function<void(RECT&, DWORD, DWORD)>& frameFor) {
+  auto scaled = [dpi](int v) { return MulDiv(v, dpi, 96); };
+  EXPECT_EQ(f.Dpi(), dpi);
+  RECT expected{0, 0, scaled(984), scaled(169)}, frame{};
+  frameFor(expected, static_cast<DWORD>(GetWindowLongW(f.Handle(), GWL_STYLE)),
+           static_cast<DWORD>(GetWindowLongW(f.Handle(), GWL_EXSTYLE)));
+  GetWindowRect(f.Handle(), &frame);
+  EXPECT_EQ(frame.right - frame.left, expected.right - expected.left);
+  EXPECT_EQ(frame.bottom - frame.top, expected.bottom - expected.top);
+  // Placed from the left edge, and sized: where the stand-in DPI is not the
+  // window's real one, Wine's frame takes a few pixels off the client area.
+  const RECT option = InParent(f.BtnOption.Handle()), ok = InParent(f.BtnOK.Handle());
+  EXPECT_NEAR(option.left, scaled(1), 1);
+  EXPECT_NEAR(option.right - option.left, scaled(120), 1);
+  EXPECT_NEAR(ok.right - ok.left, scaled(150), 1);
+  EXPECT_NEAR(ok.bottom - ok.top, scaled(28), 1);
+  EXPECT_EQ(DroppedReach(f.ComboBox.Handle()), ReachWhenSized(f.ComboBox, scaled(200)));
+  LOGFONTW used{};
+  ASSERT_TRUE(GetObjectW(f.FontHandle(), sizeof used, &used));
+  EXPECT_NEAR(std::abs(used.lfHeight), fontHeight, 1);
 }
 
 int SystemDpiExpected() {
@@ -197,6 +267,49 @@ TEST(HighDpi, CaptionsFitTheirControlsInTheMenuFontOfThatDpi) {
     RECT box{};
     GetClientRect(e->Handle(), &box);
     EXPECT_LE(Extent(e->Handle(), u"Ag漢字").cy, box.bottom) << Narrow(e->Name());
+  }
+}
+
+TEST(HighDpi, WithoutThePerMonitorFunctionsTheWindowTakesTheSystemDpi) {
+  // As on Windows 7 and 8.1, where user32 has none of them.
+  PerMonitorAware aware;
+  ASSERT_TRUE(aware.Ok());
+  const int dpi = static_cast<int>(GetDpiForSystem());
+  DpiFunctionsScope missing({});
+  MainWindow w;
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0));
+  // The frame around the client area is the system's own.
+  ExpectLaidOutAt(
+      *w, dpi, std::abs(ncm.lfMenuFont.lfHeight),
+      [](RECT& r, DWORD style, DWORD exStyle) { AdjustWindowRectEx(&r, style, FALSE, exStyle); });
+}
+
+TEST(HighDpi, AWindowOnAMonitorOfAnotherDpiTakesThatDpisLayoutAndMenuFont) {
+  PerMonitorAware aware;
+  ASSERT_TRUE(aware.Ok());
+  // Beside a 96-dpi primary monitor, one of 120 dpi; beside a larger one, 96.
+  const int system = static_cast<int>(GetDpiForSystem());
+  monitorDpi = system == 96 ? 120 : 96;
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof ncm;
+  ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0,
+                                         static_cast<UINT>(monitorDpi)));
+  // The menu font for that monitor from the system, or else scaled from the
+  // system DPI's, as on Windows 8.1.
+  for (bool fontForDpi : {true, false}) {
+    SCOPED_TRACE(fontForDpi ? "SystemParametersInfoForDpi" : "without it");
+    tk::DpiFunctions f = tk::SystemDpiFunctions();
+    f.GetDpiForWindow = MonitorDpi;
+    if (!fontForDpi)
+      f.SystemParametersInfoForDpi = nullptr;
+    DpiFunctionsScope other(f);
+    MainWindow w;
+    ExpectLaidOutAt(
+        *w, monitorDpi, std::abs(ncm.lfMenuFont.lfHeight), [](RECT& r, DWORD style, DWORD exStyle) {
+          AdjustWindowRectExForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(monitorDpi));
+        });
   }
 }
 

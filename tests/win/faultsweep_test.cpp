@@ -334,6 +334,48 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
   }
 }
 
+// What a write cut short by a crash leaves beside a file, its .new, made
+// read-only and hidden, never blocks the next writes; and a file the user
+// hid stays hidden however often it is written.
+TEST_F(FaultSweep, AWriteCutShortNeverBlocksTheNextAndTheFileKeepsItsAttributes) {
+  MainWindow w;
+  w->PPLog.Checked = true;
+  w->CHKOKClose.SetChecked(false);
+  w->ComboBox.SetItemIndex(0);
+  int items = 0;
+  const std::pair<const char16_t*, std::function<void()>> writers[] = {
+      {u"TAVU.ini", [&] { w->FormCloseQuery(); }},
+      {u"TAVU.log",
+       [&] {
+         const auto n = Number(++items);
+         w->AddPath(dir.File(u"item" + n + u".txt"));
+         w->LoadCurrentItem();
+         w->EditName.SetText(u"done" + n);
+         w->BtnOKClick();
+       }},
+  };
+  for (const auto& [file, write] : writers) {
+    SCOPED_TRACE(Ansi(file));
+    const std::u16string path = Pelvane::DataFolder + file;
+    WriteBytes(path, "old\r\n");
+    WriteBytes(path + u".new", "torn");
+    ASSERT_TRUE(SetFileAttributesW(AsWide(path), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW(AsWide(path + u".new"),
+                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ErrorCapture errors;
+    // Twice: the first write must not leave the file unwritable for the second.
+    for (int i = 0; i < 2; ++i)
+      write();
+    EXPECT_TRUE(errors.texts.empty()) << Ansi(errors.texts.empty() ? u"" : errors.texts[0]);
+    EXPECT_FALSE(Exists(path + u".new")) << "a stray .new file";
+    const auto written = ReadIfThere(path).value_or("<missing>");
+    EXPECT_NE(written, "old\r\n");
+    EXPECT_EQ(written.find("torn"), std::string::npos);
+    EXPECT_EQ(GetFileAttributesW(AsWide(path)) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+  }
+}
+
 // A volume of its own that holds about 1 MiB (scripts/setup.sh mounts it as
 // S:); false when there is none.
 bool SmallVolumeReady(const std::u16string& root) {

@@ -268,23 +268,34 @@ TEST(NoteWindow, OddWordListsLoadWhole) {
   }
 }
 
-TEST(NoteWindow, AWordListThatCannotBeReadOrMadeIsShownAndTheWindowStillComes) {
-  for (bool held : {true, false}) {
-    Session run("", "[Note]\r\nShow=1\r\n");
-    std::u16string expected = u"ファイル \"" + run.Note() + u"\" を作成できません。";
+TEST(NoteWindow, AFileThatCannotBeReadOrMadeAtTheStartIsShownAndTheWindowStaysHidden) {
+  enum class Fault { WordsHeld, WordsAFolder, SettingsHeld };
+  for (Fault fault : {Fault::WordsHeld, Fault::WordsAFolder, Fault::SettingsHeld}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    Session run(fault == Fault::WordsAFolder ? "" : "a\r\nb\r\n", "[Note]\r\nShow=1\r\n");
+    const std::u16string held = fault == Fault::SettingsHeld ? run.Ini() : run.Note();
+    std::u16string expected = u"ファイル " + held + u" は開けません。 ";
     ScopedFileHandle writer;
-    if (held) {
-      WriteBytes(run.Note(), "a\r\n");
-      writer.Reset(CreateFileW(AsWide(run.Note()), GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0));
-      expected = u"ファイル " + run.Note() + u" は開けません。 ";
+    if (fault == Fault::WordsAFolder) {
+      ASSERT_TRUE(CreateDirectoryW(AsWide(run.Note()), nullptr));
+      expected = u"ファイル \"" + run.Note() + u"\" を作成できません。";
     } else {
-      CreateDirectoryW(AsWide(run.Note()), nullptr);
+      // Another program writes the file: it cannot be read.
+      writer.Reset(CreateFileW(AsWide(held), GENERIC_WRITE, 0, 0, OPEN_EXISTING, 0, 0));
+      ASSERT_TRUE(writer);
     }
     TNoteForm& n = run.Start();
+    // The rest of the start is skipped: nothing read, nothing shown.
+    EXPECT_FALSE(IsWindowVisible(n.Handle()));
     EXPECT_EQ(n.ListBox.Count(), 0);
-    EXPECT_TRUE(IsWindowVisible(n.Handle()));
     ASSERT_EQ(run.errors.size(), 1u);
-    EXPECT_EQ(run.errors[0].rfind(expected, 0), 0u) << held;
+    EXPECT_EQ(run.errors[0].rfind(expected, 0), 0u);
+    // The window still knows its list: once the file is free, it reads it.
+    writer.Reset();
+    if (fault != Fault::WordsAFolder) {
+      Click(n, n.TBReload);
+      EXPECT_EQ(Entries(n.ListBox), (Words{u"a", u"b"}));
+    }
   }
 }
 

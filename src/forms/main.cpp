@@ -344,7 +344,6 @@ void TMainForm::UpdateEditMenu() {
 }
 
 bool TMainForm::IsShortCut(const MSG& msg) {
-  UpdateEditMenu();
   const std::uint16_t code =
       tavu::ShortCutCode(static_cast<std::uint32_t>(msg.wParam) & 0xFFFF, GetKeyState(VK_SHIFT) < 0,
                          GetKeyState(VK_CONTROL) < 0,
@@ -355,6 +354,9 @@ bool TMainForm::IsShortCut(const MSG& msg) {
   const int slot = tavu::MatchShortCut(code, table);
   if (slot == 0)
     return TForm::IsShortCut(msg);
+  // Only a shortcut needs the items' states, which ask the file system: not
+  // every key typed into a field (the menu updates itself when it opens).
+  UpdateEditMenu();
   // A matched key is consumed also when its item is disabled, so that the
   // field never sees it (Shift+Ctrl+Left would select a word).
   struct Command {
@@ -444,8 +446,12 @@ void TMainForm::LoadCurrentItem() {
   tavu::ItemKind kind = KindOf(p);
   auto loaded = tavu::LoadedFieldsFor(kind, p);
   bool file = kind == tavu::ItemKind::File;
+  // The rule runs once, below, for both loaded texts: not once per change
+  // event on the way, each asking the file system again.
+  loadingFields_ = true;
   EditName.SetText(loaded.name);
   EditExt.SetText(loaded.ext);
+  loadingFields_ = false;
   EditExt.SetColor(file ? COLOR_WINDOW : COLOR_BTNFACE);
   EditExt.SetEnabled(file);
   Labelpiriodo.SetEnabled(file);
@@ -462,6 +468,8 @@ void TMainForm::EditPathChange() {
 }
 
 void TMainForm::EditNameChange() {
+  if (loadingFields_)
+    return;
   auto state = tavu::EvaluateFields(KindOf(EditPath.Text()), EditName.Text(), EditExt.Text());
   BtnOK.SetEnabled(state.okEnabled);
   if (!state.decided)

@@ -169,6 +169,8 @@ private:
 
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;
+  // Set while LoadCurrentItem fills the fields, which then runs the rule once.
+  bool loadingFields_ = false;
 };
 
 // Asks the shell to rename old to new (full paths), with undo; true when the

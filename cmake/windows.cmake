@@ -12,13 +12,13 @@ enable_language(RC)
 set(TAVU_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00
     _WIN32_IE=0x0A00 STRICT)
 # char16_t and wchar_t name the same 16-bit units at the Win32 boundary.
-# A release build takes -O2 over CMake's -O3 (the later flag wins): -O3's
-# inlining and unrolling made tavu.exe a fifth larger for no speed a user
-# could notice in a program that waits on the window system. Every function
+# A release build takes -Os over CMake's -O3 (the later flag wins): a program
+# that waits on the window system gains no speed a user could notice from
+# -O2's or -O3's inlining, which made tavu.exe a fifth larger. Every function
 # and datum gets a section of its own, so that the linker can drop whatever
 # tavu.exe never reaches.
 set(TAVU_WIN_FLAGS -fno-strict-aliasing
-    $<$<CONFIG:Release>:-O2 -ffunction-sections -fdata-sections>)
+    $<$<CONFIG:Release>:-Os -ffunction-sections -fdata-sections>)
 set(TAVU_STATIC -static -static-libgcc -static-libstdc++)
 # The shipped program also loses its symbols; the test programs keep theirs
 # for the reports of a crash.

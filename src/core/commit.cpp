@@ -6,8 +6,6 @@
 
 namespace tavu {
 
-// The path an item gets: for a file the name and extension joined by a period
-// (kept even when the extension is empty); for anything else the name alone.
 std::u16string NewPathFor(bool isFile, const std::u16string& oldPath, const std::u16string& name,
                           const std::u16string& ext) {
   auto path = FolderPart(oldPath) + name;
@@ -28,17 +26,14 @@ bool LeavesNameUnchanged(const std::u16string& oldPath, const std::u16string& ne
   return std::u16string_view(newPath).substr(0, last + 1) == oldPath;
 }
 
-// The rename line: old path, "->", new path.
 std::u16string RenameLine(const std::u16string& oldPath, const std::u16string& newPath) {
   return oldPath + u"->" + newPath;
 }
 
-// Where a move or copy into folder puts the renamed item; a root such as "E:\" gives one backslash.
 std::u16string DestinationFor(const std::u16string& folder, const std::u16string& renamed) {
   return ExcludeTrailingSeparator(folder) + u"\\" + FileNamePart(renamed);
 }
 
-// The move or copy line: renamed, " -> ", destination, the mode's word and the outcome's ending.
 std::u16string TransferLine(const std::u16string& renamed, const std::u16string& destination,
                             TransferMode mode, TransferOutcome outcome) {
   auto line =
@@ -50,12 +45,10 @@ std::u16string TransferLine(const std::u16string& renamed, const std::u16string&
   return line;
 }
 
-// The log's time stamp from the formatted date and time: the date alone at exactly midnight.
 std::u16string LogStamp(const std::u16string& date, const std::u16string& time, bool midnight) {
   return midnight ? date : date + u" " + time;
 }
 
-// A log line: the stamp, one blank, the text.
 std::u16string LogLine(const std::u16string& stamp, const std::u16string& text) {
   return stamp + u" " + text;
 }

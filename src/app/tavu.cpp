@@ -19,7 +19,7 @@ bool HandOff(const std::vector<std::u16string>& args) {
   HWND target = nullptr;
   for (int i = 0; i < 50 && !target; ++i) {
     Sleep(100);
-    target = FindWindowW(L"TMainForm", L"TAVU");
+    target = FindWindowW(AsWide(kMainFormClass), AsWide(kProgramTitle));
   }
   if (!target)
     return false;

@@ -47,7 +47,7 @@ void Place(tk::TWinControl& c, tk::TWinControl& parent, TAlign align, int left, 
 } // namespace
 
 TMainForm::TMainForm()
-    : TForm(nullptr, u"MainForm", u"TMainForm"), PanelEdit(this, u"PanelEdit"),
+    : TForm(nullptr, u"MainForm", kMainFormClass), PanelEdit(this, u"PanelEdit"),
       EditPath(this, u"EditPath"), EditName(this, u"EditName"), Labelpiriodo(this, u"Labelpiriodo"),
       EditExt(this, u"EditExt"), PanelBtn(this, u"PanelBtn"), BtnOption(this, u"BtnOption"),
       BtnNameClear(this, u"BtnNameClear"), BtnEdit(this, u"BtnEdit"),
@@ -67,7 +67,7 @@ TMainForm::TMainForm()
       PPDate3(this, u"PPDate3"), PPDate4(this, u"PPDate4"), PPDate5(this, u"PPDate5"),
       PPDate6(this, u"PPDate6"), N4(this, u"N4", u"-"), PPNote(this, u"PPNote", u"単語帳"),
       queueList_(ListBox), queue_(queueList_, Pelvane::FoldPathCase) {
-  SetText(u"TAVU");
+  SetText(kProgramTitle);
   ClientWidth = 984;
   ClientHeight = 169;
   BuildLayout();
@@ -582,7 +582,7 @@ std::u16string TMainForm::RenameCurrent() {
     RemoveCurrentItem();
     PostRefresh();
   } else {
-    tk::Application().ShowMessageBox(kRenameFailed, u"TAVU", MB_OK | MB_ICONERROR);
+    tk::Application().ShowMessageBox(kRenameFailed, kProgramTitle, MB_OK | MB_ICONERROR);
   }
   ShowQueueHead();
   return result;
@@ -792,7 +792,7 @@ void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
 
 std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments) {
   auto& app = tk::Application();
-  app.Title = u"TAVU";
+  app.Title = kProgramTitle;
   app.Initialize();
   auto form = std::make_unique<TMainForm>();
   form->Arguments = std::move(arguments);

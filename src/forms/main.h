@@ -18,6 +18,12 @@
 
 class TNoteForm;
 
+// The main window's class name and title: a later launch finds the running
+// window by both to hand its path over, so they are spelled here alone. The
+// title is also the program's name in its boxes.
+inline constexpr char16_t kMainFormClass[] = u"TMainForm";
+inline constexpr char16_t kProgramTitle[] = u"TAVU";
+
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
 class TMainForm : public tk::TForm {

@@ -32,14 +32,14 @@ void CreateFolderIfMissing(const std::u16string& path) {
 class Win32FileQueries : public tavu::FileQueries {
 public:
   Result Attributes(const std::u16string& path) const override {
-    DWORD a = GetFileAttributesW(AsWide(path));
+    DWORD a = GetFileAttributesW(AsWide(LongPathForm(path)));
     if (a == INVALID_FILE_ATTRIBUTES)
       return {false, GetLastError()};
     return {true, a};
   }
   Result Open(const std::u16string& path, bool folder) const override {
-    ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
+    ScopedFileHandle h(CreateFileW(AsWide(LongPathForm(path)), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
                                    nullptr));
     if (!h)
       return {false, GetLastError()};
@@ -47,7 +47,7 @@ public:
   }
   Result Find(const std::u16string& path) const override {
     WIN32_FIND_DATAW fd;
-    ScopedFindHandle h(FindFirstFileW(AsWide(path), &fd));
+    ScopedFindHandle h(FindFirstFileW(AsWide(LongPathForm(path)), &fd));
     if (!h)
       return {false, GetLastError()};
     return {true, fd.dwFileAttributes};
@@ -77,6 +77,33 @@ bool EnsureDataFolder(const std::u16string& name, bool allUsers) {
   CreateFolderIfMissing(path);
   (allUsers ? CommonDataFolder : DataFolder) = path + u"\\";
   return IsFolder(path);
+}
+
+std::u16string LongPathForm(const std::u16string& path) {
+  if (path.size() < MAX_PATH)
+    return path;
+  // The extended form is taken literally: resolve "." and "..", forward
+  // slashes and a name's trailing periods and blanks first, as Win32 would.
+  std::u16string full(path.size() + 16, u'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFullPathNameW(AsWide(path), static_cast<DWORD>(full.size()),
+                                     AsWideBuffer(full), nullptr);
+    if (n == 0)
+      return path;
+    if (n < full.size()) {
+      full.resize(n);
+      const std::u16string extended = tavu::ExtendedLengthPath(full);
+      return extended.empty() ? path : extended;
+    }
+    full.assign(n, u'\0');
+  }
+  return path;
+}
+
+bool RunsUnderWine() {
+  static const bool wine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
 }
 
 const tavu::FileQueries& SystemFileQueries() {
@@ -182,7 +209,7 @@ bool IsTaskbarAlwaysOnTop() {
 ErrorModeScope::Setter ErrorModeScope::SetMode = &::SetErrorMode;
 
 std::optional<FileIdentity> IdentityOf(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES,
+  ScopedFileHandle h(CreateFileW(AsWide(LongPathForm(path)), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};

@@ -31,6 +31,14 @@ std::u16string GetSpecialFolder(std::uint8_t index);
 // missing, stores it in DataFolder and reports whether it now exists.
 bool EnsureDataFolder(const std::u16string& name, bool allUsers);
 
+// The path as the file functions take it at its length: a path of MAX_PATH
+// characters or more in its full extended-length form ("\\?\"), anything
+// shorter (or without such a form) as it is.
+std::u16string LongPathForm(const std::u16string& path);
+
+// True when the program runs under Wine, whose ntdll tells its version.
+bool RunsUnderWine();
+
 // True when the path's drive answers a size query (no system dialog), or the
 // path starts with a backslash.
 bool IsDriveReady(const std::u16string& path);

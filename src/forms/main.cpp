@@ -27,6 +27,8 @@ namespace {
 const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
 const char16_t kRenameFailed[] =
     u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。";
+const char16_t kNameTooLong[] =
+    u"変更できませんでした。\r\n名前がこのファイルシステムには長すぎます。";
 
 tavu::ItemKind KindOf(const std::u16string& path) {
   if (Pelvane::IsExistingFile(path))
@@ -561,7 +563,12 @@ std::u16string TMainForm::RenameCurrent() {
   const std::u16string newPath =
       tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath, EditName.Text(), EditExt.Text());
   std::u16string result;
-  if (RenameItem(oldPath, newPath)) {
+  // Wine cuts a name that a Linux file system cannot hold to what fits, and
+  // reports success.
+  if (newPath != oldPath && Pelvane::RunsUnderWine() &&
+      !tavu::FitsLinuxFileName(tavu::FileNamePart(newPath))) {
+    tk::Application().ShowMessageBox(kNameTooLong, u"TAVU", MB_OK | MB_ICONERROR);
+  } else if (RenameItem(oldPath, newPath)) {
     result = newPath;
     // The item has its new name whatever happens to the log: a log error is
     // shown, and the commit still finishes, so the queue never keeps a path
@@ -589,16 +596,22 @@ bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string&
   for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
     std::u16string candidate = Pelvane::FolderPart(oldPath) + u"~tavu" +
                                ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
-    if (GetFileAttributesW(AsWide(candidate)) == INVALID_FILE_ATTRIBUTES &&
+    if (GetFileAttributesW(AsWide(Pelvane::LongPathForm(candidate))) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
       temp = candidate;
   }
-  if (temp.empty() || !MoveFileExW(AsWide(oldPath), AsWide(temp), 0))
+  if (temp.empty() || !LongPathRename(oldPath, temp))
     return false;
-  if (MoveFileExW(AsWide(temp), AsWide(newPath), 0))
+  if (LongPathRename(temp, newPath))
     return true;
-  MoveFileExW(AsWide(temp), AsWide(oldPath), 0);
+  LongPathRename(temp, oldPath);
   return false;
+}
+
+// The shell's rename takes paths shorter than MAX_PATH characters; Wine's
+// overruns its buffers on longer ones and takes the process down.
+bool ShellCanTake(const std::u16string& path) {
+  return path.size() < MAX_PATH;
 }
 } // namespace
 
@@ -613,9 +626,17 @@ bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& 
   // other name, and the log and a following move would name the wrong item.
   if (taken && !sameItem)
     return false;
-  if (ShellRename(Handle(), oldPath, newPath))
-    return true;
-  return sameItem && RenameThroughTemporary(oldPath, newPath);
+  bool renamed;
+  if (ShellCanTake(oldPath) && ShellCanTake(newPath))
+    renamed = MShellRename(Handle(), oldPath, newPath) ||
+              (sameItem && RenameThroughTemporary(oldPath, newPath));
+  else
+    renamed =
+        sameItem ? RenameThroughTemporary(oldPath, newPath) : LongPathRename(oldPath, newPath);
+  // A rename reported as done may still have given the item another name
+  // (Wine cuts what a Linux file system cannot hold): only the new path on
+  // disk says it was done.
+  return renamed && (Pelvane::FileExistsOnDisk(newPath) || Pelvane::FolderExistsOnDisk(newPath));
 }
 
 void TMainForm::PostRefresh() {
@@ -750,6 +771,11 @@ bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string
   op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
   op.fAnyOperationsAborted = TRUE;
   return SHFileOperationW(&op) == 0;
+}
+
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
+  return MoveFileExW(AsWide(Pelvane::LongPathForm(oldPath)), AsWide(Pelvane::LongPathForm(newPath)),
+                     0) != FALSE;
 }
 
 void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {

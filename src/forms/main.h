@@ -18,6 +18,13 @@
 
 class TNoteForm;
 
+// Asks the shell to rename old to new (full paths), with undo; true when the
+// shell reports success.
+bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
+// Renames old to new through the file system, on their extended-length
+// forms, never onto an existing item: for paths the shell cannot take.
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath);
+
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
 class TMainForm : public tk::TForm {
@@ -141,6 +148,9 @@ private:
   HWND MExp = nullptr;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
+  // The shell's rename (replaceable for tests, to act as another shell would).
+  bool (*MShellRename)(HWND owner, const std::u16string& oldPath,
+                       const std::u16string& newPath) = ShellRename;
 
   class ListBoxQueue : public tavu::QueueList {
   public:
@@ -170,10 +180,6 @@ private:
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;
 };
-
-// Asks the shell to rename old to new (full paths), with undo; true when the
-// shell reports success.
-bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
 
 // The program's start-up once it knows it runs alone: the application window
 // first (the program looks right below it for the window it was started

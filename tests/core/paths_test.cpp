@@ -97,6 +97,30 @@ TEST(Paths, LastCharPos) {
         << testing::PrintToString(r.ch) << " in " << testing::PrintToString(r.text);
 }
 
+TEST(Paths, ExtendedLengthPath) {
+  const std::map<std::u16string, std::u16string> rows = {
+      {u"C:\\dir\\file.txt", u"\\\\?\\C:\\dir\\file.txt"},
+      {u"z:\\", u"\\\\?\\z:\\"},
+      {u"\\\\server\\share\\file", u"\\\\?\\UNC\\server\\share\\file"},
+      {u"\\\\server\\share", u"\\\\?\\UNC\\server\\share"},
+      {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x"},
+      {u"\\\\?\\UNC\\s\\t", u"\\\\?\\UNC\\s\\t"},
+      {u"\\\\.\\COM1", u"\\\\.\\COM1"},
+      // Nothing the file functions would read against a current folder.
+      {u"C:file.txt", u""},
+      {u"C:", u""},
+      {u"\\dir\\file", u""},
+      {u"dir\\file", u""},
+      {u"1:\\x", u""},
+      {u"\\\\server", u""},
+      {u"\\\\server\\", u""},
+      {u"\\\\\\share", u""},
+      {u"", u""},
+  };
+  for (const auto& [path, extended] : rows)
+    EXPECT_EQ(ExtendedLengthPath(path), extended) << testing::PrintToString(path);
+}
+
 TEST(Paths, PathRoot) {
   const std::map<std::u16string, std::u16string> rows = {
       {u"C:\\dir\\file.txt", u"C:"},

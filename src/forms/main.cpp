@@ -755,7 +755,8 @@ void TMainForm::WriteLog(const std::u16string& text) {
   std::vector<std::u16string> lines;
   Pelvane::LoadList(lines, path, tavu::TextEncoding::Ansi);
   tavu::InsertLogLine(lines, tavu::LogLine(Pelvane::LogTimeStamp(), text));
-  // A log held open elsewhere loses this entry silently.
+  // A reader that does not let go within the wait makes this throw: the
+  // entry is never lost without a word.
   Pelvane::SaveListIfFree(lines, path, tavu::TextEncoding::Ansi);
 }
 

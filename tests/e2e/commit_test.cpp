@@ -179,6 +179,51 @@ TEST_F(Commit, ANameTooLongForALinuxFileSystemIsRefusedWithItsReason) {
   EXPECT_EQ(LogTexts(), std::vector<std::wstring>{a + L"->" + fits});
 }
 
+TEST_F(Commit, ALogAnotherProgramReadsIsWrittenWhenItLetsGoOrTheErrorIsShown) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring log = DataFolder() + L"\\TAVU.log";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(log, "2024/01/01 12:00:00 older\r\n"));
+  const std::wstring a = Temp() + L"\\a.txt", c2 = Temp() + L"\\c.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  ASSERT_NO_FATAL_FAILURE(MakeFile(c2));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a, c2}, &c, &tavu), nullptr);
+  // A viewer, an indexer or a virus scanner: it reads and lets others read too.
+  auto reader = [&] {
+    return ScopedFileHandle(CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    ScopedFileHandle held = reader();
+    ASSERT_TRUE(held);
+    Type(c.name, L"b");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+    PostClick(c.ok);
+    // It lets go as soon as the rename is on disk.
+    ASSERT_TRUE(WaitUntil([&] { return IsFile(Temp() + L"\\b.txt"); }));
+  }
+  const std::vector<std::wstring> logged{a + L"->" + Temp() + L"\\b.txt", L"older"};
+  EXPECT_TRUE(WaitUntil([&] { return LogTexts() == logged; })) << "the line was dropped";
+
+  {
+    ScopedFileHandle held = reader();
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(WaitUntil([&] { return TextOf(c.path) == c2; }));
+    Type(c.name, L"d");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+    PostClick(c.ok);
+    HWND box = WaitForDialog(tavu->Id());
+    ASSERT_NE(box, nullptr) << "the line was dropped without a word";
+    EXPECT_EQ(MessageBoxText(box).rfind(L"ファイル \"" + log + L"\" を作成できません。", 0), 0u)
+        << testing::PrintToString(MessageBoxText(box));
+    PressDialogButton(box, IDOK);
+  }
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs)) << "the commit did not finish";
+  EXPECT_TRUE(IsFile(Temp() + L"\\d.txt"));
+  EXPECT_EQ(LogTexts(), logged);
+}
+
 TEST_F(Commit, AFileHeldOpenShowsTheFailureBoxAndStaysAtTheHead) {
   ASSERT_NO_FATAL_FAILURE(EnableLog());
   const std::wstring a = Temp() + L"\\a.txt";

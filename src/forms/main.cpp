@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "common/clipboard.h"
@@ -218,6 +219,10 @@ void TMainForm::FormCreate() {
   PPMostTopClick();
 
   UseMenuFont();
+  // The menu font can make the queue's rows taller than the size just read allows for.
+  const SIZE least = MinimumSize();
+  if (Width() < least.cx || Height() < least.cy)
+    SetBounds(Left(), Top(), std::max<int>(Width(), least.cx), std::max<int>(Height(), least.cy));
 
   for (const auto& arg : Arguments)
     AddPath(arg);
@@ -231,6 +236,14 @@ LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
     WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
     return 0;
+  }
+  if (msg == WM_GETMINMAXINFO) {
+    const LRESULT result = TForm::DefaultHandler(msg, wp, lp);
+    const SIZE least = MinimumSize();
+    auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+    mm->ptMinTrackSize.x = std::max(mm->ptMinTrackSize.x, least.cx);
+    mm->ptMinTrackSize.y = std::max(mm->ptMinTrackSize.y, least.cy);
+    return result;
   }
   return TForm::DefaultHandler(msg, wp, lp);
 }
@@ -247,8 +260,13 @@ std::u16string SettingsPath() {
 
 void TMainForm::ReadSettings() {
   const Pelvane::IniFile ini(SettingsPath());
-  SetBounds(Left(), Top(), ini.ReadInteger(kWindowSection, u"Width", Width()), Height());
-  SetBounds(Left(), Top(), Width(), ini.ReadInteger(kWindowSection, u"Height", Height()));
+  // A stored size too small to use (0, negative, a few pixels) would come
+  // back at every close: it grows to the least that shows every control.
+  const SIZE least = MinimumSize();
+  SetBounds(Left(), Top(),
+            std::max<int>(ini.ReadInteger(kWindowSection, u"Width", Width()), least.cx), Height());
+  SetBounds(Left(), Top(), Width(),
+            std::max<int>(ini.ReadInteger(kWindowSection, u"Height", Height()), least.cy));
   SetBounds(Left(), ini.ReadInteger(kWindowSection, u"Top", Top()), Width(), Height());
   SetBounds(ini.ReadInteger(kWindowSection, u"Left", Left()), Top(), Width(), Height());
   PPMostTop.Checked = ini.ReadBool(kWindowSection, u"MostTop", PPMostTop.Checked);
@@ -278,6 +296,32 @@ bool TMainForm::FormCloseQuery() {
     tk::Application().HandleException();
   }
   return true;
+}
+
+SIZE TMainForm::MinimumSize() {
+  if (!HandleAllocated() || !ListBox.HandleAllocated())
+    return {0, 0};
+  // The row's controls are docked to its two ends: the window can give up
+  // the space between them and no more.
+  int leftEnd = 0, rightStart = PanelBtn.Width();
+  for (const auto* c : PanelBtn.Controls()) {
+    if (c->Align == TAlign::Left)
+      leftEnd = std::max(leftEnd, c->Left() + c->Width());
+    else if (c->Align == TAlign::Right)
+      rightStart = std::min(rightStart, c->Left());
+  }
+  const HWND list = ListBox.Handle();
+  const auto itemHeight = static_cast<LONG>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  RECT row{0, 0, 0, std::max<LONG>(itemHeight, 0)};
+  AdjustWindowRectExForDpi(&row, static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(list, GWL_EXSTYLE)),
+                           static_cast<UINT>(Dpi()));
+  RECT r{0, 0, PanelBtn.Width() - (rightStart - leftEnd),
+         PanelEdit.Height() + PanelBtn.Height() + (row.bottom - row.top)};
+  AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)),
+                           static_cast<UINT>(Dpi()));
+  return {r.right - r.left, r.bottom - r.top};
 }
 
 void TMainForm::WMExitSizeMove() {

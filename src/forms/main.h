@@ -128,6 +128,9 @@ public:
   bool FormCloseQuery();
   // The client height follows the heights of the rows after a move or resize.
   void WMExitSizeMove() override;
+  // The smallest outer size at which the whole button row and one row of the
+  // queue show, in pixels at the window's DPI; 0 by 0 before the controls exist.
+  SIZE MinimumSize();
 
   // The word list window while it exists (it registers itself); shown by
   // PPNoteClick and closed first by FormCloseQuery.

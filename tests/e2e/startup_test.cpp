@@ -38,6 +38,7 @@ TEST_F(StartUp, WithoutADataFolderABoxSaysWhichFolderAndWhyAndTheProgramEnds) {
   const Case cases[] = {
       {"Pelvane Project is a file", project, L"", project},
       {"TAVU is a file", DataFolder(), L"", DataFolder()},
+      // Last: a second redirect hands AppData back to the system's folder, not this test's.
       {"AppData on a missing drive", L"", L"q:\\Roaming", L"q:\\Roaming\\Pelvane Project"},
   };
   for (const auto& c : cases) {

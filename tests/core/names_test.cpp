@@ -141,14 +141,11 @@ TEST(Names, FitsLinuxFileNameCountsUtf8Bytes) {
       {std::u16string(256, u'n'), 256, false},
       {a, 255, true},
       {a + u".txt", 259, false},
-      {std::u16string(100, u'あ') + u".txt", 304, false},
       {std::u16string(127, u'\u00E9') + u"n", 255, true},
       // Win32 drops trailing periods and blanks before the file system sees the name.
       {a + u". .", 258, true},
-      {emoji + u"abc", 255, true},
       {emoji + u"\U0001F600", 256, false},
       // A lone surrogate takes three bytes wherever it is carried.
-      {std::u16string(84, u'あ') + u"\xD800", 255, true},
       {std::u16string(84, u'あ') + u"\xDC00\xD800", 258, false},
   };
   for (const auto& r : rows) {

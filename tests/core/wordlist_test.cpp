@@ -58,17 +58,5 @@ TEST(WordList, EncodingFromTheMarkOrTheBytes) {
   }
 }
 
-TEST(WordList, ABadByteInUtf8BecomesOneReplacementCharacter) {
-  class NoCodePage : public CodePage {
-  public:
-    std::u16string Decode(std::string_view) const override { return u"<ansi>"; }
-    std::string Encode(const std::u16string&) const override { return {}; }
-  } ansi;
-  const std::string bytes = "\xE6\x97\xA5\xE4\xBB\x98\r\n\xE6\xA1\x88\xE4\xBB\xB6\xFF\r\n"
-                            "\xE4\xBC\x9A\xE8\xAD\xB0\r\n\xE5\xA0\xB1\xE5\x91\x8A";
-  EXPECT_EQ(WordListEntries(bytes, ansi),
-            (std::vector<std::u16string>{u"日付", u"案件\uFFFD", u"会議", u"報告"}));
-}
-
 } // namespace
 } // namespace tavu

@@ -70,8 +70,8 @@ HRESULT SpecialFolder(std::uint8_t index, std::u16string& path) {
   if (index >= std::size(kSpecialFolders))
     return E_INVALIDARG;
   wchar_t buf[MAX_PATH + 1] = {};
-  // A failed query leaves no defined text; an empty result then fails the
-  // data folder's existence test instead of naming some other folder.
+  // A failed query leaves no defined text: the result is then empty rather
+  // than some other folder.
   const HRESULT hr =
       SHGetFolderPathW(nullptr, kSpecialFolders[index], nullptr, SHGFP_TYPE_CURRENT, buf);
   if (SUCCEEDED(hr))

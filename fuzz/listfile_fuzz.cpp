@@ -1,6 +1,8 @@
 // The list files (log, word list): any bytes read in each encoding, then the
-// lines, the log's insertion, and the way back to bytes.
+// lines, the log's insertion, the word list's choice of encoding, and the
+// way back to bytes.
 #include "core/listfile.h"
+#include "core/wordlist.h"
 #include "fuzz.h"
 
 #include <algorithm>
@@ -184,6 +186,42 @@ void CheckLines(const std::u16string& text, std::uint8_t limit) {
   }
 }
 
+// Code points beyond ASCII in a text, a surrogate pair counting once.
+std::size_t NonAsciiCodePoints(std::u16string_view text) {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+      ++i;
+    n += text[i] >= 0x80;
+  }
+  return n;
+}
+
+void CheckWordListEncoding(std::string_view bytes, TextEncoding detected, const CodePage& ansi) {
+  const TextEncoding chosen = WordListEncoding(bytes);
+  const Utf8Census census = CountUtf8(bytes);
+  // The census sees what the decoder makes of the bytes: one character for
+  // each valid sequence, one U+FFFD for each broken one. (A mark of its own
+  // in front keeps one that the bytes start with.)
+  const std::string marked = std::string(MarkOf(TextEncoding::Utf8)).append(bytes);
+  FUZZ_CHECK(census.valid + census.broken ==
+             NonAsciiCodePoints(DecodeText(marked, TextEncoding::Utf8, ansi)));
+  if (detected != TextEncoding::Ansi) {
+    FUZZ_CHECK(chosen == detected);
+    return;
+  }
+  // Well-formed UTF-8 beyond ASCII is always read as such, plain ASCII never,
+  // and a text read as UTF-8 is valid in the great majority of its sequences.
+  if (census.valid > 0 && IsWellFormedUtf8(bytes))
+    FUZZ_CHECK(chosen == TextEncoding::Utf8);
+  if (census.valid == 0)
+    FUZZ_CHECK(chosen == TextEncoding::Ansi);
+  if (chosen == TextEncoding::Utf8)
+    FUZZ_CHECK(census.broken * 8 <= census.valid);
+  else
+    FUZZ_CHECK(chosen == TextEncoding::Ansi);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -198,6 +236,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto encoding : kEncodings)
     CheckDecoding(bytes, encoding, latin1);
+  CheckWordListEncoding(bytes, detected, latin1);
   const std::uint8_t limit = size > 0 ? data[0] : 100;
   CheckLines(DecodeText(bytes, detected, latin1), limit);
   return 0;

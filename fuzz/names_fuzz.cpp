@@ -1,6 +1,7 @@
 // The name rules: which names and extensions are allowed, what loading puts
-// into the two fields, and the OK rule; a valid name and extension written
-// into a path load back as themselves.
+// into the two fields, the OK rule and the Linux name limit; a valid name and
+// extension written into a path load back as themselves.
+#include "core/listfile.h"
 #include "core/names.h"
 #include "core/paths.h"
 #include "fuzz.h"
@@ -73,6 +74,20 @@ void CheckRules(const std::u16string& name, const std::u16string& ext) {
   FUZZ_CHECK(asFolder.name == name && asFolder.ext.empty());
 }
 
+// The size counted is that of the name written in UTF-8 (where a lone
+// surrogate becomes U+FFFD, three bytes as well), and the limit holds the
+// name without the trailing periods and blanks that Win32 drops.
+void CheckLinuxLimit(const std::u16string& name) {
+  struct NoCodePage : CodePage {
+    std::u16string Decode(std::string_view) const override { return {}; }
+    std::string Encode(const std::u16string&) const override { return {}; }
+  } ansi;
+  FUZZ_CHECK(Utf8Size(name) + 3 == EncodeText(name, TextEncoding::Utf8, ansi).size());
+  const auto kept = name.substr(0, name.find_last_not_of(u". ") + 1);
+  FUZZ_CHECK(FitsLinuxFileName(name) == (Utf8Size(kept) <= 255));
+  FUZZ_CHECK(FitsLinuxFileName(kept + u". . ") == FitsLinuxFileName(name));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -82,5 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckFields(name);
   CheckFields(ext);
   CheckRules(name, ext);
+  CheckLinuxLimit(name);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include "core/paths.h"
 #include "fuzz.h"
 
+#include <cctype>
 #include <vector>
 
 namespace {
@@ -77,6 +78,19 @@ void CheckParts(const std::u16string& path) {
   } else {
     FUZZ_CHECK(root.empty());
   }
+
+  // The extended-length form names the same item through another prefix: it
+  // ends in the same name and is its own extended form. Every full drive
+  // path has one.
+  const auto extended = ExtendedLengthPath(path);
+  if (!extended.empty()) {
+    FUZZ_CHECK(StartsWith(extended, u"\\\\?\\") || StartsWith(extended, u"\\\\.\\"));
+    FUZZ_CHECK(FileNamePart(extended) == name);
+    FUZZ_CHECK(ExtendedLengthPath(extended) == extended);
+  }
+  if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\' && path[0] < 0x80 &&
+      std::isalpha(static_cast<int>(path[0])))
+    FUZZ_CHECK(extended == u"\\\\?\\" + path);
 
   const auto drive = ClassifyDrive(path);
   char16_t first = path.empty() ? 0 : path[0];

@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "common/listfile.h"
 #include "common/pelvane.h"
+#include "core/error.h"
 #include "core/handoff.h"
 #include "forms/main.h"
 #include "forms/note.h"
@@ -38,17 +40,26 @@ bool HandOff(const std::vector<std::u16string>& args) {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  if (!Pelvane::EnsureDataFolder(u"TAVU", false))
-    return 0;
   auto args = Pelvane::CommandLineArguments();
+  // A launch that hands its path to the running window needs no data folder
+  // of its own.
   if (HANDLE other = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
     CloseHandle(other);
     if (!args.empty() && HandOff(args))
       return 0;
   }
+  auto& app = tk::Application();
+  app.Title = u"TAVU";
+  Pelvane::FolderFailure failure;
+  if (!Pelvane::EnsureDataFolder(u"TAVU", false, &failure)) {
+    // Without it nothing could be kept; say so rather than drop the paths
+    // the user meant to rename.
+    app.ShowError(
+        tavu::CannotMakeFolderText(failure.folder, Pelvane::SystemMessage(failure.error)));
+    return 1;
+  }
   ScopedKernelHandle marker(CreateMutexW(nullptr, FALSE, kMutexName));
 
-  auto& app = tk::Application();
   try {
     auto mainForm = StartMainWindow(std::move(args));
     auto noteForm = StartNoteWindow(*mainForm);

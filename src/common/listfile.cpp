@@ -49,6 +49,11 @@ DWORD LastErrorOr(DWORD fallback) {
   return error != ERROR_SUCCESS ? error : fallback;
 }
 
+// How long a writer waits for another program to let go of its file, and
+// how often it looks.
+constexpr ULONGLONG kBusyWaitMs = 1000;
+constexpr DWORD kBusyPollMs = 50;
+
 void EnterProgramFolder() {
   SetCurrentDirectoryW(AsWide(ProgramFolder()));
 }
@@ -160,15 +165,24 @@ int LoadList(std::vector<std::u16string>& list, const std::u16string& path,
 bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16string& path,
                     tavu::TextEncoding encoding) {
   // Free when missing, or when nobody else has it open: a test, not a lock.
-  bool free;
-  {
-    StepFile probe(Files(), Files().OpenToRead(path, 0));
-    free = !(IsExistingFile(path) && !probe);
+  // Viewers, indexers and virus scanners read a file for a moment while
+  // letting others read it too: wait for them a little before giving up.
+  const ULONGLONG deadline = GetTickCount64() + kBusyWaitMs;
+  for (;;) {
+    DWORD error;
+    {
+      StepFile probe(Files(), Files().OpenToRead(path, 0));
+      error = probe ? ERROR_SUCCESS : LastErrorOr(ERROR_SHARING_VIOLATION);
+      if (probe || !IsExistingFile(path))
+        break;
+    }
+    if (error != ERROR_SHARING_VIOLATION || GetTickCount64() >= deadline)
+      ThrowCannotCreate(path, error);
+    Sleep(kBusyPollMs);
   }
-  if (free)
-    ReplaceFileBytes(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));
+  ReplaceFileBytes(path, tavu::EncodeText(tavu::JoinLinesCrLf(list), encoding, AnsiCodePage()));
   EnterProgramFolder();
-  return free;
+  return true;
 }
 
 std::u16string LogTimeStamp() {

@@ -41,11 +41,12 @@ void ReplaceFileBytes(const std::u16string& path, const std::string& bytes);
 int LoadList(std::vector<std::u16string>& list, const std::u16string& path,
              tavu::TextEncoding encoding);
 
-// Writes every line followed by CR LF unless another process holds the file
-// open (then nothing is written and the result is false). The new content
-// replaces the file in one step, so the file is never left half written.
-// Makes the program's folder the current directory. Throws when the file
-// cannot be written.
+// Writes every line followed by CR LF once no other process holds the file
+// open, waiting about a second for one that does. The new content replaces
+// the file in one step, so the file is never left half written. Makes the
+// program's folder the current directory. Throws the "cannot be created"
+// error when the file cannot be written, or is still held after the wait;
+// true otherwise.
 bool SaveListIfFree(const std::vector<std::u16string>& list, const std::u16string& path,
                     tavu::TextEncoding encoding);
 

@@ -24,22 +24,30 @@ bool IsFolder(const std::u16string& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void CreateFolderIfMissing(const std::u16string& path) {
-  if (!IsFolder(path))
-    CreateDirectoryW(AsWide(path), nullptr);
+// Makes the folder unless it is there; false, with the reason, when it is
+// not there afterwards (another process may have made it meanwhile).
+bool MakeFolder(const std::u16string& path, FolderFailure* failure) {
+  if (IsFolder(path) || CreateDirectoryW(AsWide(path), nullptr))
+    return true;
+  const DWORD error = GetLastError();
+  if (IsFolder(path))
+    return true;
+  if (failure)
+    *failure = {path, error};
+  return false;
 }
 
 class Win32FileQueries : public tavu::FileQueries {
 public:
   Result Attributes(const std::u16string& path) const override {
-    DWORD a = GetFileAttributesW(AsWide(path));
+    DWORD a = GetFileAttributesW(AsWide(LongPathForm(path)));
     if (a == INVALID_FILE_ATTRIBUTES)
       return {false, GetLastError()};
     return {true, a};
   }
   Result Open(const std::u16string& path, bool folder) const override {
-    ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
+    ScopedFileHandle h(CreateFileW(AsWide(LongPathForm(path)), GENERIC_READ, FILE_SHARE_READ,
+                                   nullptr, OPEN_EXISTING, folder ? FILE_FLAG_BACKUP_SEMANTICS : 0,
                                    nullptr));
     if (!h)
       return {false, GetLastError()};
@@ -47,7 +55,7 @@ public:
   }
   Result Find(const std::u16string& path) const override {
     WIN32_FIND_DATAW fd;
-    ScopedFindHandle h(FindFirstFileW(AsWide(path), &fd));
+    ScopedFindHandle h(FindFirstFileW(AsWide(LongPathForm(path)), &fd));
     if (!h)
       return {false, GetLastError()};
     return {true, fd.dwFileAttributes};
@@ -56,27 +64,84 @@ public:
 
 } // namespace
 
-std::u16string GetSpecialFolder(std::uint8_t index) {
+namespace {
+HRESULT SpecialFolder(std::uint8_t index, std::u16string& path) {
+  path.clear();
   if (index >= std::size(kSpecialFolders))
-    return {};
+    return E_INVALIDARG;
   wchar_t buf[MAX_PATH + 1] = {};
-  // A failed query leaves no defined text; an empty result then fails the
-  // data folder's existence test instead of naming some other folder.
-  if (FAILED(SHGetFolderPathW(nullptr, kSpecialFolders[index], nullptr, SHGFP_TYPE_CURRENT, buf)))
-    return {};
-  return ToU16(buf);
+  // A failed query leaves no defined text: the result is then empty rather
+  // than some other folder.
+  const HRESULT hr =
+      SHGetFolderPathW(nullptr, kSpecialFolders[index], nullptr, SHGFP_TYPE_CURRENT, buf);
+  if (SUCCEEDED(hr))
+    path = ToU16(buf);
+  return hr;
+}
+// Where the known folder is meant to be, whether or not it is there: the
+// shell refuses to name a folder that it cannot find.
+std::u16string UnverifiedFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::u16string out;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path)))
+    out = ToU16(path);
+  CoTaskMemFree(path);
+  return out;
+}
+} // namespace
+
+std::u16string GetSpecialFolder(std::uint8_t index) {
+  std::u16string path;
+  SpecialFolder(index, path);
+  return path;
 }
 
-bool EnsureDataFolder(const std::u16string& name, bool allUsers) {
-  std::u16string base = GetSpecialFolder(allUsers ? 3 : 1);
+bool EnsureDataFolder(const std::u16string& name, bool allUsers, FolderFailure* failure) {
+  std::u16string base;
+  const HRESULT hr = SpecialFolder(allUsers ? 3 : 1, base);
+  // A folder that is not there (on a drive that is gone, say) is still the
+  // place to try, so that the failure names what could not be made.
   if (base.empty())
+    base = UnverifiedFolder(allUsers ? FOLDERID_ProgramData : FOLDERID_RoamingAppData);
+  const std::u16string own = u"\\Pelvane Project\\" + name;
+  if (base.empty()) {
+    // No folder to name but the one the program wanted to make there.
+    if (failure)
+      *failure = {(allUsers ? u"%ALLUSERSPROFILE%" : u"%APPDATA%") + own,
+                  HRESULT_FACILITY(hr) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(hr))
+                                                         : ERROR_PATH_NOT_FOUND};
     return false;
-  std::u16string path = base + u"\\Pelvane Project";
-  CreateFolderIfMissing(path);
-  path += u"\\" + name;
-  CreateFolderIfMissing(path);
+  }
+  const std::u16string path = base + own;
   (allUsers ? CommonDataFolder : DataFolder) = path + u"\\";
-  return IsFolder(path);
+  return MakeFolder(base + u"\\Pelvane Project", failure) && MakeFolder(path, failure);
+}
+
+std::u16string LongPathForm(const std::u16string& path) {
+  if (path.size() < MAX_PATH)
+    return path;
+  // The extended form is taken literally: resolve "." and "..", forward
+  // slashes and a name's trailing periods and blanks first, as Win32 would.
+  std::u16string full(path.size() + 16, u'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFullPathNameW(AsWide(path), static_cast<DWORD>(full.size()),
+                                     AsWideBuffer(full), nullptr);
+    if (n == 0)
+      return path;
+    if (n < full.size()) {
+      full.resize(n);
+      const std::u16string extended = tavu::ExtendedLengthPath(full);
+      return extended.empty() ? path : extended;
+    }
+    full.assign(n, u'\0');
+  }
+  return path;
+}
+
+bool RunsUnderWine() {
+  static const bool wine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
 }
 
 const tavu::FileQueries& SystemFileQueries() {
@@ -182,7 +247,7 @@ bool IsTaskbarAlwaysOnTop() {
 ErrorModeScope::Setter ErrorModeScope::SetMode = &::SetErrorMode;
 
 std::optional<FileIdentity> IdentityOf(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), FILE_READ_ATTRIBUTES,
+  ScopedFileHandle h(CreateFileW(AsWide(LongPathForm(path)), FILE_READ_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};

@@ -27,9 +27,23 @@ extern std::u16string CommonDataFolder;
 // application data, shared application data, pictures, shared documents),
 // without a trailing backslash; empty when the index or the query fails.
 std::u16string GetSpecialFolder(std::uint8_t index);
+// Which folder could not be made, and the system's error for it.
+struct FolderFailure {
+  std::u16string folder;
+  DWORD error = ERROR_SUCCESS;
+};
 // Creates "Pelvane Project\<name>" under the application data folder where
-// missing, stores it in DataFolder and reports whether it now exists.
-bool EnsureDataFolder(const std::u16string& name, bool allUsers);
+// missing, stores it in DataFolder and reports whether it now exists; when
+// it does not, `failure` (if given) names the folder that could not be made.
+bool EnsureDataFolder(const std::u16string& name, bool allUsers, FolderFailure* failure = nullptr);
+
+// The path as the file functions take it at its length: a path of MAX_PATH
+// characters or more in its full extended-length form ("\\?\"), anything
+// shorter (or without such a form) as it is.
+std::u16string LongPathForm(const std::u16string& path);
+
+// True when the program runs under Wine, whose ntdll tells its version.
+bool RunsUnderWine();
 
 // True when the path's drive answers a size query (no system dialog), or the
 // path starts with a backslash.

@@ -10,4 +10,9 @@ std::u16string ErrorBoxText(const std::u16string& message) {
   return message;
 }
 
+std::u16string CannotMakeFolderText(const std::u16string& path,
+                                    const std::u16string& systemMessage) {
+  return u"フォルダ \"" + path + u"\" を作成できません。" + systemMessage;
+}
+
 } // namespace tavu

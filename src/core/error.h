@@ -20,4 +20,8 @@ private:
 // code lies above that of ".".
 std::u16string ErrorBoxText(const std::u16string& message);
 
+// The error text of a folder that cannot be made, with the system's reason.
+std::u16string CannotMakeFolderText(const std::u16string& path,
+                                    const std::u16string& systemMessage);
+
 } // namespace tavu

@@ -36,6 +36,35 @@ bool ConsistsOnlyOf(const std::u16string& text, char16_t c) {
 
 } // namespace
 
+// The bytes the text takes in UTF-8.
+std::size_t Utf8Size(std::u16string_view text) {
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      size += 1;
+    } else if (c < 0x800) {
+      size += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+               text[i + 1] <= 0xDFFF) {
+      size += 4;
+      ++i;
+    } else {
+      size += 3;
+    }
+  }
+  return size;
+}
+
+// Whether a Linux file system can hold the file name as Win32 leaves it.
+bool FitsLinuxFileName(const std::u16string& name) {
+  constexpr std::size_t kLinuxNameMax = 255;
+  std::u16string_view kept = name;
+  while (!kept.empty() && (kept.back() == u'.' || kept.back() == u' '))
+    kept.remove_suffix(1);
+  return Utf8Size(kept) <= kLinuxNameMax;
+}
+
 // No forbidden character, and not made only of spaces or only of ideographic spaces.
 bool IsValidName(const std::u16string& text) {
   for (const char16_t c : text) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tavu {
 
@@ -9,6 +11,14 @@ enum class ItemKind { File, Folder, Missing };
 bool IsValidName(const std::u16string& text);
 // No forbidden character; code units of surrogate pairs are passed over.
 bool IsValidExt(const std::u16string& text);
+
+// The bytes the text takes in UTF-8; a lone surrogate counts 3, as it does
+// in the forms that carry it.
+std::size_t Utf8Size(std::u16string_view text);
+// Whether a Linux file system, which holds names of at most 255 bytes of
+// UTF-8, can hold the file name as Win32 leaves it (trailing periods and
+// blanks dropped).
+bool FitsLinuxFileName(const std::u16string& name);
 
 struct LoadedFields {
   std::u16string name;
@@ -21,7 +31,7 @@ LoadedFields LoadedFieldsFor(ItemKind kind, const std::u16string& path);
 
 // The OK rule for the texts of the two fields.
 struct FieldState {
-  bool decided;            // false: the item is missing; OK is off, the rest unchanged
+  bool decided; // false: the item is missing; OK is off, the rest unchanged
   bool okEnabled;
   bool clearEnabled;
   std::u16string nameHint; // the name's length in code units, in decimal

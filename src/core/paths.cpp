@@ -14,6 +14,23 @@ std::size_t LastComponentEnd(const std::u16string& path) {
 
 } // namespace
 
+// The extended-length form of a full path, or empty when it has none.
+std::u16string ExtendedLengthPath(const std::u16string& fullPath) {
+  const std::u16string_view p = fullPath;
+  if (p.starts_with(u"\\\\?\\") || p.starts_with(u"\\\\.\\"))
+    return fullPath;
+  if (p.size() >= 3 && p[1] == u':' && p[2] == u'\\' &&
+      ((p[0] >= u'A' && p[0] <= u'Z') || (p[0] >= u'a' && p[0] <= u'z')))
+    return u"\\\\?\\" + fullPath;
+  // A server and a share name, each not empty.
+  if (p.starts_with(u"\\\\") && p.size() > 2 && p[2] != u'\\') {
+    const auto share = p.find(u'\\', 2);
+    if (share != std::u16string_view::npos && share + 1 < p.size() && p[share + 1] != u'\\')
+      return u"\\\\?\\UNC" + fullPath.substr(1);
+  }
+  return {};
+}
+
 // The text after the last component end; the whole path when there is none.
 std::u16string FileNamePart(const std::u16string& path) {
   const auto pos = LastComponentEnd(path);

@@ -19,6 +19,12 @@ std::u16string ExcludeTrailingSeparator(const std::u16string& path);
 // The folder without its trailing backslash, except after a colon or another backslash.
 std::u16string FolderOf(const std::u16string& path);
 
+// The extended-length form of a full path ("\\?\C:\..." or
+// "\\?\UNC\server\share\..."), which the file functions take at any length;
+// a path already in an extended or device form as it is; empty for a path
+// that has none (relative, or relative to a drive).
+std::u16string ExtendedLengthPath(const std::u16string& fullPath);
+
 // The root a path lives under: "X:" for a drive path, "\\server\share" for
 // a UNC path, empty for anything else. Letter case is kept.
 std::u16string PathRoot(const std::u16string& path);

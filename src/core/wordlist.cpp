@@ -2,16 +2,12 @@
 
 namespace tavu {
 
-// True when the bytes are well-formed UTF-8 and hold at least one byte above 0x7F.
-bool IsNonAsciiUtf8(std::string_view bytes) {
-  bool beyondAscii = false;
+Utf8Census CountUtf8(std::string_view bytes) {
+  Utf8Census census;
   for (std::size_t i = 0; i < bytes.size();) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    if (b < 0x80) {
-      ++i;
+    const auto b = static_cast<unsigned char>(bytes[i++]);
+    if (b < 0x80)
       continue;
-    }
-    beyondAscii = true;
     int trail;
     unsigned char lower = 0x80, upper = 0xBF;
     if (b >= 0xC2 && b <= 0xDF) {
@@ -25,20 +21,20 @@ bool IsNonAsciiUtf8(std::string_view bytes) {
       lower = b == 0xF0 ? 0x90 : 0x80;
       upper = b == 0xF4 ? 0x8F : 0xBF;
     } else {
-      return false;
+      ++census.broken;
+      continue;
     }
-    if (bytes.size() - i <= static_cast<std::size_t>(trail))
-      return false;
-    for (int k = 1; k <= trail; ++k) {
-      const auto t = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+    // A byte that cannot continue the sequence breaks it and starts over on its own.
+    for (; trail > 0 && i < bytes.size(); --trail, ++i) {
+      const auto t = static_cast<unsigned char>(bytes[i]);
       if (t < lower || t > upper)
-        return false;
+        break;
       lower = 0x80;
       upper = 0xBF;
     }
-    i += static_cast<std::size_t>(trail) + 1;
+    ++(trail == 0 ? census.valid : census.broken);
   }
-  return beyondAscii;
+  return census;
 }
 
 // The encoding a word list's bytes are read in.
@@ -46,7 +42,13 @@ TextEncoding WordListEncoding(std::string_view bytes) {
   const TextEncoding marked = DetectEncoding(bytes);
   if (marked != TextEncoding::Ansi)
     return marked;
-  return IsNonAsciiUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Ansi;
+  // Text in a legacy code page forms a valid sequence now and then (two
+  // half-width katakana can), but breaks far more than it forms; a UTF-8
+  // file keeps its text with a stray bad byte or a line pasted from
+  // elsewhere. Eight valid sequences for each broken one tell them apart.
+  const Utf8Census census = CountUtf8(bytes);
+  return census.valid > 0 && census.broken * 8 <= census.valid ? TextEncoding::Utf8
+                                                               : TextEncoding::Ansi;
 }
 
 // The entries of a word list's bytes.

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "common/clipboard.h"
@@ -27,6 +28,8 @@ namespace {
 const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
 const char16_t kRenameFailed[] =
     u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。";
+const char16_t kNameTooLong[] =
+    u"変更できませんでした。\r\n名前がこのファイルシステムには長すぎます。";
 
 tavu::ItemKind KindOf(const std::u16string& path) {
   if (Pelvane::IsExistingFile(path))
@@ -216,6 +219,10 @@ void TMainForm::FormCreate() {
   PPMostTopClick();
 
   UseMenuFont();
+  // The menu font can make the queue's rows taller than the size just read allows for.
+  const SIZE least = MinimumSize();
+  if (Width() < least.cx || Height() < least.cy)
+    SetBounds(Left(), Top(), std::max<int>(Width(), least.cx), std::max<int>(Height(), least.cy));
 
   for (const auto& arg : Arguments)
     AddPath(arg);
@@ -229,6 +236,14 @@ LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_COPYDATA) {
     WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
     return 0;
+  }
+  if (msg == WM_GETMINMAXINFO) {
+    const LRESULT result = TForm::DefaultHandler(msg, wp, lp);
+    const SIZE least = MinimumSize();
+    auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
+    mm->ptMinTrackSize.x = std::max(mm->ptMinTrackSize.x, least.cx);
+    mm->ptMinTrackSize.y = std::max(mm->ptMinTrackSize.y, least.cy);
+    return result;
   }
   return TForm::DefaultHandler(msg, wp, lp);
 }
@@ -245,8 +260,13 @@ std::u16string SettingsPath() {
 
 void TMainForm::ReadSettings() {
   const Pelvane::IniFile ini(SettingsPath());
-  SetBounds(Left(), Top(), ini.ReadInteger(kWindowSection, u"Width", Width()), Height());
-  SetBounds(Left(), Top(), Width(), ini.ReadInteger(kWindowSection, u"Height", Height()));
+  // A stored size too small to use (0, negative, a few pixels) would come
+  // back at every close: it grows to the least that shows every control.
+  const SIZE least = MinimumSize();
+  SetBounds(Left(), Top(),
+            std::max<int>(ini.ReadInteger(kWindowSection, u"Width", Width()), least.cx), Height());
+  SetBounds(Left(), Top(), Width(),
+            std::max<int>(ini.ReadInteger(kWindowSection, u"Height", Height()), least.cy));
   SetBounds(Left(), ini.ReadInteger(kWindowSection, u"Top", Top()), Width(), Height());
   SetBounds(ini.ReadInteger(kWindowSection, u"Left", Left()), Top(), Width(), Height());
   PPMostTop.Checked = ini.ReadBool(kWindowSection, u"MostTop", PPMostTop.Checked);
@@ -276,6 +296,32 @@ bool TMainForm::FormCloseQuery() {
     tk::Application().HandleException();
   }
   return true;
+}
+
+SIZE TMainForm::MinimumSize() {
+  if (!HandleAllocated() || !ListBox.HandleAllocated())
+    return {0, 0};
+  // The row's controls are docked to its two ends: the window can give up
+  // the space between them and no more.
+  int leftEnd = 0, rightStart = PanelBtn.Width();
+  for (const auto* c : PanelBtn.Controls()) {
+    if (c->Align == TAlign::Left)
+      leftEnd = std::max(leftEnd, c->Left() + c->Width());
+    else if (c->Align == TAlign::Right)
+      rightStart = std::min(rightStart, c->Left());
+  }
+  const HWND list = ListBox.Handle();
+  const auto itemHeight = static_cast<LONG>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  RECT row{0, 0, 0, std::max<LONG>(itemHeight, 0)};
+  AdjustWindowRectExForDpi(&row, static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(list, GWL_EXSTYLE)),
+                           static_cast<UINT>(Dpi()));
+  RECT r{0, 0, PanelBtn.Width() - (rightStart - leftEnd),
+         PanelEdit.Height() + PanelBtn.Height() + (row.bottom - row.top)};
+  AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)),
+                           static_cast<UINT>(Dpi()));
+  return {r.right - r.left, r.bottom - r.top};
 }
 
 void TMainForm::WMExitSizeMove() {
@@ -569,7 +615,12 @@ std::u16string TMainForm::RenameCurrent() {
   const std::u16string newPath =
       tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath, EditName.Text(), EditExt.Text());
   std::u16string result;
-  if (RenameItem(oldPath, newPath)) {
+  // Wine cuts a name that a Linux file system cannot hold to what fits, and
+  // reports success.
+  if (newPath != oldPath && Pelvane::RunsUnderWine() &&
+      !tavu::FitsLinuxFileName(tavu::FileNamePart(newPath))) {
+    tk::Application().ShowMessageBox(kNameTooLong, u"TAVU", MB_OK | MB_ICONERROR);
+  } else if (RenameItem(oldPath, newPath)) {
     result = newPath;
     // The item has its new name whatever happens to the log: a log error is
     // shown, and the commit still finishes, so the queue never keeps a path
@@ -597,16 +648,22 @@ bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string&
   for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
     std::u16string candidate = Pelvane::FolderPart(oldPath) + u"~tavu" +
                                ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
-    if (GetFileAttributesW(AsWide(candidate)) == INVALID_FILE_ATTRIBUTES &&
+    if (GetFileAttributesW(AsWide(Pelvane::LongPathForm(candidate))) == INVALID_FILE_ATTRIBUTES &&
         GetLastError() == ERROR_FILE_NOT_FOUND)
       temp = candidate;
   }
-  if (temp.empty() || !MoveFileExW(AsWide(oldPath), AsWide(temp), 0))
+  if (temp.empty() || !LongPathRename(oldPath, temp))
     return false;
-  if (MoveFileExW(AsWide(temp), AsWide(newPath), 0))
+  if (LongPathRename(temp, newPath))
     return true;
-  MoveFileExW(AsWide(temp), AsWide(oldPath), 0);
+  LongPathRename(temp, oldPath);
   return false;
+}
+
+// The shell's rename takes paths shorter than MAX_PATH characters; Wine's
+// overruns its buffers on longer ones and takes the process down.
+bool ShellCanTake(const std::u16string& path) {
+  return path.size() < MAX_PATH;
 }
 } // namespace
 
@@ -623,9 +680,17 @@ bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& 
   // other name, and the log and a following move would name the wrong item.
   if (taken && !sameItem)
     return false;
-  if (ShellRename(Handle(), oldPath, newPath))
-    return true;
-  return sameItem && RenameThroughTemporary(oldPath, newPath);
+  bool renamed;
+  if (ShellCanTake(oldPath) && ShellCanTake(newPath))
+    renamed = MShellRename(Handle(), oldPath, newPath) ||
+              (sameItem && RenameThroughTemporary(oldPath, newPath));
+  else
+    renamed =
+        sameItem ? RenameThroughTemporary(oldPath, newPath) : LongPathRename(oldPath, newPath);
+  // A rename reported as done may still have given the item another name
+  // (Wine cuts what a Linux file system cannot hold): only the new path on
+  // disk says it was done.
+  return renamed && (Pelvane::FileExistsOnDisk(newPath) || Pelvane::FolderExistsOnDisk(newPath));
 }
 
 void TMainForm::PostRefresh() {
@@ -744,7 +809,8 @@ void TMainForm::WriteLog(const std::u16string& text) {
   std::vector<std::u16string> lines;
   Pelvane::LoadList(lines, path, tavu::TextEncoding::Ansi);
   tavu::InsertLogLine(lines, tavu::LogLine(Pelvane::LogTimeStamp(), text));
-  // A log held open elsewhere loses this entry silently.
+  // A reader that does not let go within the wait makes this throw: the
+  // entry is never lost without a word.
   Pelvane::SaveListIfFree(lines, path, tavu::TextEncoding::Ansi);
 }
 
@@ -760,6 +826,11 @@ bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string
   op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
   op.fAnyOperationsAborted = TRUE;
   return SHFileOperationW(&op) == 0;
+}
+
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
+  return MoveFileExW(AsWide(Pelvane::LongPathForm(oldPath)), AsWide(Pelvane::LongPathForm(newPath)),
+                     0) != FALSE;
 }
 
 void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {

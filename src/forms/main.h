@@ -24,6 +24,13 @@ class TNoteForm;
 inline constexpr char16_t kMainFormClass[] = u"TMainForm";
 inline constexpr char16_t kProgramTitle[] = u"TAVU";
 
+// Asks the shell to rename old to new (full paths), with undo; true when the
+// shell reports success.
+bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
+// Renames old to new through the file system, on their extended-length
+// forms, never onto an existing item: for paths the shell cannot take.
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath);
+
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
 class TMainForm : public tk::TForm {
@@ -127,6 +134,9 @@ public:
   bool FormCloseQuery();
   // The client height follows the heights of the rows after a move or resize.
   void WMExitSizeMove() override;
+  // The smallest outer size at which the whole button row and one row of the
+  // queue show, in pixels at the window's DPI; 0 by 0 before the controls exist.
+  SIZE MinimumSize();
 
   // The word list window while it exists (it registers itself); shown by
   // PPNoteClick and closed first by FormCloseQuery.
@@ -147,6 +157,9 @@ private:
   HWND MExp = nullptr;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
+  // The shell's rename (replaceable for tests, to act as another shell would).
+  bool (*MShellRename)(HWND owner, const std::u16string& oldPath,
+                       const std::u16string& newPath) = ShellRename;
 
   class ListBoxQueue : public tavu::QueueList {
   public:
@@ -178,10 +191,6 @@ private:
   // Set while LoadCurrentItem fills the fields, which then runs the rule once.
   bool loadingFields_ = false;
 };
-
-// Asks the shell to rename old to new (full paths), with undo; true when the
-// shell reports success.
-bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
 
 // The program's start-up once it knows it runs alone: the application window
 // first (the program looks right below it for the window it was started

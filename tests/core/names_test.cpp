@@ -126,5 +126,34 @@ TEST(Names, EvaluateFields) {
   }
 }
 
+TEST(Names, FitsLinuxFileNameCountsUtf8Bytes) {
+  const std::u16string a(85, u'あ'); // 255 bytes
+  std::u16string emoji;
+  for (int i = 0; i < 63; ++i)
+    emoji += u"\U0001F600"; // 4 bytes each
+  const struct {
+    std::u16string name;
+    std::size_t bytes;
+    bool fits;
+  } rows[] = {
+      {u"", 0, true},
+      {std::u16string(255, u'n'), 255, true},
+      {std::u16string(256, u'n'), 256, false},
+      {a, 255, true},
+      {a + u".txt", 259, false},
+      {std::u16string(127, u'\u00E9') + u"n", 255, true},
+      // Win32 drops trailing periods and blanks before the file system sees the name.
+      {a + u". .", 258, true},
+      {emoji + u"\U0001F600", 256, false},
+      // A lone surrogate takes three bytes wherever it is carried.
+      {std::u16string(84, u'あ') + u"\xDC00\xD800", 258, false},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::PrintToString(r.name.size()) + " code units");
+    EXPECT_EQ(Utf8Size(r.name), r.bytes);
+    EXPECT_EQ(FitsLinuxFileName(r.name), r.fits);
+  }
+}
+
 } // namespace
 } // namespace tavu

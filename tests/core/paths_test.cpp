@@ -97,6 +97,26 @@ TEST(Paths, LastCharPos) {
         << testing::PrintToString(r.ch) << " in " << testing::PrintToString(r.text);
 }
 
+TEST(Paths, ExtendedLengthPath) {
+  const std::map<std::u16string, std::u16string> rows = {
+      {u"C:\\dir\\file.txt", u"\\\\?\\C:\\dir\\file.txt"},
+      {u"z:\\", u"\\\\?\\z:\\"},
+      {u"\\\\server\\share\\file", u"\\\\?\\UNC\\server\\share\\file"},
+      {u"\\\\server\\share", u"\\\\?\\UNC\\server\\share"},
+      {u"\\\\?\\C:\\x", u"\\\\?\\C:\\x"},
+      {u"\\\\.\\COM1", u"\\\\.\\COM1"},
+      // Nothing the file functions would read against a current folder.
+      {u"C:file.txt", u""},
+      {u"\\dir\\file", u""},
+      {u"1:\\x", u""},
+      {u"\\\\server", u""},
+      {u"\\\\\\share", u""},
+      {u"", u""},
+  };
+  for (const auto& [path, extended] : rows)
+    EXPECT_EQ(ExtendedLengthPath(path), extended) << testing::PrintToString(path);
+}
+
 TEST(Paths, PathRoot) {
   const std::map<std::u16string, std::u16string> rows = {
       {u"C:\\dir\\file.txt", u"C:"},
@@ -106,7 +126,6 @@ TEST(Paths, PathRoot) {
       {u"\\\\server\\share", u"\\\\server\\share"},
       {u"\\\\server", u"\\\\server"},
       {u"\\dir\\file", u""},
-      {u"dir\\file", u""},
       {u"", u""},
   };
   for (const auto& [path, root] : rows)

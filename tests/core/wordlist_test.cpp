@@ -35,6 +35,22 @@ TEST(WordList, EncodingFromTheMarkOrTheBytes) {
       {"past U+10FFFF", "\xF4\x90\x80\x80", TextEncoding::Ansi},
       {"stray continuation", "\x80", TextEncoding::Ansi},
       {"valid then invalid", "\xC3\xA9\xFF", TextEncoding::Ansi},
+      // One bad byte no longer spoils a list of words in UTF-8: eight valid
+      // sequences carry one broken sequence, seven do not.
+      {"eight words and a bad byte",
+       "\xE6\x97\xA5\xE4\xBB\x98\r\n\xE6\xA1\x88\xE4\xBB\xB6\xFF\r\n"
+       "\xE4\xBC\x9A\xE8\xAD\xB0\r\n\xE5\xA0\xB1\xE5\x91\x8A\r\n",
+       TextEncoding::Utf8},
+      {"seven and a bad byte",
+       "\xE6\x97\xA5\xE4\xBB\x98\r\n\xE6\xA1\x88\xE4\xBB\xB6\xFF\r\n"
+       "\xE4\xBC\x9A\xE8\xAD\xB0\r\n\xE5\xA0\xB1\r\n",
+       TextEncoding::Ansi},
+      {"eight and a sequence cut short",
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xE6\x97",
+       TextEncoding::Utf8},
+      // Half-width katakana in code page 932 (テストデータ) form two valid
+      // sequences and break three.
+      {"code page 932 half-width", "\xC3\xBD\xC4\xC3\xDE\xB0\xC0", TextEncoding::Ansi},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.what);

@@ -1,6 +1,7 @@
 // OK through the real program, driven from outside: renames on disk, the
 // folder browser and the failure box answered from this process, the log
 // file, and the refresh keys reaching the file manager it was started from.
+#include "common/pelvane.h"
 #include "e2e_support.h"
 #include "filemanager.h"
 
@@ -106,6 +107,104 @@ TEST_F(Commit, AnUnchangedNameInMoveModeOnlyMoves) {
   EXPECT_FALSE(IsFile(a));
   EXPECT_EQ(LogTexts(),
             (std::vector<std::wstring>{a + L" -> " + dest + L"\\a.txt 移動", a + L"->" + a}));
+}
+
+// The path in the form that reaches a file at any length.
+std::wstring Far(const std::wstring& path) {
+  return L"\\\\?\\" + path;
+}
+
+TEST_F(Commit, AnItemDeeperThanTheShellReachesIsRenamedOrRefusedWithABox) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  // Four folders of 180 characters, then f.txt: over 745 characters.
+  std::wstring folder = Temp();
+  for (const wchar_t c : {L'a', L'b', L'c', L'd'}) {
+    folder += L"\\" + std::wstring(180, c);
+    ASSERT_TRUE(CreateDirectoryW(Far(folder).c_str(), nullptr));
+  }
+  const std::wstring item = folder + L"\\f.txt", renamed = folder + L"\\g.txt";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(Far(item), "kept"));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({item}, &c, &tavu), nullptr);
+  // 600 characters, as the word list inserts them past the typing limit: no
+  // file system holds such a name.
+  Type(c.name, std::wstring(600, L'n'));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  HWND box = WaitForDialog(tavu->Id());
+  ASSERT_NE(box, nullptr) << "no box for a name too long";
+  EXPECT_EQ(TextOf(box), L"TAVU");
+  EXPECT_EQ(MessageBoxText(box).rfind(L"変更できませんでした。\r\n", 0), 0u);
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.name) == L"f"; })) << "the item was not kept";
+
+  Type(c.name, L"g");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  DWORD code = 99;
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs, &code)) << "the emptied queue did not close TAVU";
+  EXPECT_EQ(code, 0u) << "TAVU did not end normally";
+  EXPECT_EQ(ReadBytes(Far(renamed)), "kept");
+  EXPECT_EQ(LogTexts(), std::vector<std::wstring>{item + L"->" + renamed});
+}
+
+TEST_F(Commit, ANameTooLongForALinuxFileSystemIsRefusedWithItsReason) {
+  if (!Pelvane::RunsUnderWine())
+    GTEST_SKIP() << "only a Linux file system under Wine holds names of 255 bytes";
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(a, "kept"));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a}, &c, &tavu), nullptr);
+  // 100 times あ and .txt take 304 bytes of UTF-8, where Linux holds 255.
+  Type(c.name, std::wstring(100, L'あ'));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  HWND box = WaitForDialog(tavu->Id());
+  ASSERT_NE(box, nullptr) << "the name was cut without a word";
+  EXPECT_EQ(MessageBoxText(box),
+            L"変更できませんでした。\r\n名前がこのファイルシステムには長すぎます。");
+  PressDialogButton(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return TextOf(c.name) == L"a"; })) << "the item was not kept";
+  EXPECT_EQ(ReadBytes(a), "kept");
+
+  // 83 times あ, then ab and .txt: exactly 255 bytes.
+  const std::wstring fits = Temp() + L"\\" + std::wstring(83, L'あ') + L"ab.txt";
+  Type(c.name, std::wstring(83, L'あ') + L"ab");
+  PostClick(c.ok);
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs)) << "the emptied queue did not close TAVU";
+  EXPECT_EQ(ReadBytes(fits), "kept");
+  EXPECT_EQ(LogTexts(), std::vector<std::wstring>{a + L"->" + fits});
+}
+
+TEST_F(Commit, ALogAnotherProgramKeepsReadingShowsTheErrorAndTheCommitFinishes) {
+  ASSERT_NO_FATAL_FAILURE(EnableLog());
+  const std::wstring log = DataFolder() + L"\\TAVU.log";
+  ASSERT_NO_FATAL_FAILURE(WriteBytes(log, "2024/01/01 12:00:00 older\r\n"));
+  const std::wstring a = Temp() + L"\\a.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(a));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({a}, &c, &tavu), nullptr);
+  {
+    // A viewer that reads the log, and lets others read it, for longer than TAVU waits.
+    ScopedFileHandle reader(CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    Type(c.name, L"b");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+    PostClick(c.ok);
+    HWND box = WaitForDialog(tavu->Id());
+    ASSERT_NE(box, nullptr) << "the line was dropped without a word";
+    EXPECT_EQ(MessageBoxText(box).rfind(L"ファイル \"" + log + L"\" を作成できません。", 0), 0u)
+        << testing::PrintToString(MessageBoxText(box));
+    PressDialogButton(box, IDOK);
+  }
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs)) << "the commit did not finish";
+  EXPECT_TRUE(IsFile(Temp() + L"\\b.txt"));
+  EXPECT_EQ(LogTexts(), std::vector<std::wstring>{L"older"});
 }
 
 TEST_F(Commit, AFileHeldOpenShowsTheFailureBoxAndStaysAtTheHead) {

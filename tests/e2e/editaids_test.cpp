@@ -140,5 +140,25 @@ TEST_F(EditMenu, ShowsTheLocalDateOfAFileWrittenJustAfterMidnight) {
       << "name is " << testing::PrintToString(TextOf(c.name));
 }
 
+TEST_F(EditMenu, AWordListInUtf8WithABadByteIsStillReadAsUtf8) {
+  CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  // Shown at start-up; saved without a byte-order mark, one byte damaged.
+  ASSERT_NO_FATAL_FAILURE(
+      testsupport::WriteBytes(DataFolder() + L"\\K-Sorel.ini", "[Note]\r\nShow=1\r\n"));
+  ASSERT_NO_FATAL_FAILURE(
+      testsupport::WriteBytes(DataFolder() + L"\\TAVU-Note.txt",
+                              "\xE6\x97\xA5\xE4\xBB\x98\r\n\xE6\xA1\x88\xE4\xBB\xB6\xFF\r\n"
+                              "\xE4\xBC\x9A\xE8\xAD\xB0\r\n\xE5\xA0\xB1\xE5\x91\x8A\r\n"));
+  Process& tavu = Launch(L"");
+  HWND note = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    return (note = FindOf(tavu.Id(), nullptr, L"TNoteForm")) != nullptr;
+  })) << "the word list window did not show";
+  HWND list = FindOf(tavu.Id(), note, L"ListBox");
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ListItems(list), (std::vector<std::wstring>{L"日付", L"案件\uFFFD", L"会議", L"報告"}));
+}
+
 } // namespace
 } // namespace e2e

@@ -129,6 +129,60 @@ TEST_F(SettingsFile, OptionsComeBackInTheNextRunAndAreWrittenAgain) {
   EXPECT_EQ(lines[7], "Log=0");
 }
 
+// Every control of the button row shows whole, none over another, and the
+// queue shows at least one row.
+void ExpectUsable(HWND main) {
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  RECT client{};
+  GetClientRect(main, &client);
+  MapWindowPoints(main, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  std::vector<RECT> row;
+  for (HWND w = GetWindow(GetParent(c.ok), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    RECT r{}, overlap{};
+    GetWindowRect(w, &r);
+    EXPECT_TRUE(r.left >= client.left && r.right <= client.right && r.bottom <= client.bottom)
+        << testing::PrintToString(TextOf(w)) << " is cut off";
+    for (const RECT& other : row)
+      EXPECT_FALSE(IntersectRect(&overlap, &r, &other))
+          << testing::PrintToString(TextOf(w)) << " lies over another control";
+    row.push_back(r);
+  }
+  EXPECT_EQ(row.size(), 7u);
+  RECT list{};
+  GetClientRect(c.list, &list);
+  DWORD_PTR item = 0;
+  ASSERT_TRUE(SendMessageTimeoutW(c.list, LB_GETITEMHEIGHT, 0, 0, SMTO_NORMAL, 5000, &item));
+  EXPECT_GE(list.bottom, static_cast<LONG>(item)) << "no row of the queue shows";
+}
+
+TEST_F(SettingsFile, ASizeTooSmallToUseGrowsToOneThatShowsEveryControl) {
+  CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
+  CreateDirectoryW(DataFolder().c_str(), nullptr);
+  const std::wstring ini = DataFolder() + L"\\TAVU.ini";
+  for (const char* size :
+       {"Width=0\r\nHeight=0", "Width=-5\r\nHeight=-5", "Width=50\r\nHeight=50"}) {
+    SCOPED_TRACE(size);
+    ASSERT_NO_FATAL_FAILURE(WriteBytes(ini, std::string("[Window]\r\n") + size + "\r\n"));
+    Process& tavu = Launch(L"");
+    HWND main = WaitForMainWindow(tavu.Id());
+    ASSERT_NE(main, nullptr);
+    ASSERT_NO_FATAL_FAILURE(ExpectUsable(main));
+    // Sized down from outside, as a drag of its frame would: it stays usable.
+    SetWindowPos(main, nullptr, 0, 0, 60, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_NO_FATAL_FAILURE(ExpectUsable(main));
+    RECT r{};
+    GetWindowRect(main, &r);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(tavu.WaitForExit(kDeadlineMs));
+    // What the close keeps is that usable size, not the one read.
+    const auto lines = CrLfLines(ReadBytes(ini));
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[1], "Width=" + std::to_string(r.right - r.left));
+    EXPECT_EQ(lines[2], "Height=" + std::to_string(r.bottom - r.top));
+  }
+}
+
 TEST_F(SettingsFile, AnUnreadableFileIsShownAndTheStartGoesOn) {
   CreateDirectoryW((Roaming() + L"\\Pelvane Project").c_str(), nullptr);
   CreateDirectoryW(DataFolder().c_str(), nullptr);

@@ -2,6 +2,8 @@
 // mutex and the hand-off from a second launch to the running window.
 #include "e2e_support.h"
 
+#include <memory>
+
 namespace e2e {
 namespace {
 
@@ -23,26 +25,50 @@ TEST_F(StartUp, FirstLaunchCreatesTheDataFolderAndShowsItsWindow) {
   EXPECT_TRUE(tavu.IsAlive());
 }
 
-TEST_F(StartUp, WithoutADataFolderTheProgramEndsAtOnceWithoutAWindow) {
-  std::wstring file = Temp() + L"\\file.txt";
+TEST_F(StartUp, WithoutADataFolderABoxSaysWhichFolderAndWhyAndTheProgramEnds) {
+  const std::wstring file = Temp() + L"\\file.txt";
   ASSERT_NO_FATAL_FAILURE(MakeFile(file));
-  // A file where the folder should be makes the data folder impossible.
-  ASSERT_NO_FATAL_FAILURE(MakeFile(Roaming() + L"\\Pelvane Project"));
-  Process& tavu = Launch(Quoted({file}));
-  bool sawWindow = false;
-  bool ended = WaitUntil(
-      [&] {
-        for (HWND w : MainWindows())
-          sawWindow = sawWindow || WindowProcessId(w) == tavu.Id();
-        return !tavu.IsAlive();
-      },
-      5000);
-  ASSERT_TRUE(ended) << "tavu.exe still runs without its data folder";
-  DWORD code = 99;
-  ASSERT_TRUE(tavu.WaitForExit(0, &code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_FALSE(sawWindow);
-  EXPECT_TRUE(IsFile(Roaming() + L"\\Pelvane Project")) << "the blocking file was touched";
+  const std::wstring project = Roaming() + L"\\Pelvane Project";
+  struct Case {
+    const char* what;
+    std::wstring blocker; // a file where a folder should be
+    std::wstring appData; // where AppData points, if elsewhere
+    std::wstring folder;  // the one the box names
+  };
+  const Case cases[] = {
+      {"Pelvane Project is a file", project, L"", project},
+      {"TAVU is a file", DataFolder(), L"", DataFolder()},
+      // Last: a second redirect hands AppData back to the system's folder, not this test's.
+      {"AppData on a missing drive", L"", L"q:\\Roaming", L"q:\\Roaming\\Pelvane Project"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!c.blocker.empty()) {
+      CreateDirectoryW(project.c_str(), nullptr);
+      RemoveDirectoryW(c.blocker.c_str());
+      ASSERT_NO_FATAL_FAILURE(MakeFile(c.blocker));
+    }
+    std::unique_ptr<AppDataRedirect> elsewhere;
+    if (!c.appData.empty())
+      elsewhere = std::make_unique<AppDataRedirect>(c.appData);
+    Process& tavu = Launch(Quoted({file}));
+    HWND box = WaitForDialog(tavu.Id());
+    ASSERT_NE(box, nullptr) << "TAVU ended without a word";
+    EXPECT_EQ(TextOf(box), L"TAVU");
+    const std::wstring text = MessageBoxText(box);
+    const std::wstring head = L"フォルダ \"" + c.folder + L"\" を作成できません。";
+    EXPECT_EQ(text.rfind(head, 0), 0u) << testing::PrintToString(text);
+    EXPECT_GT(text.size(), head.size() + 1) << "the system's reason is missing";
+    EXPECT_TRUE(MainWindows().empty());
+    PressDialogButton(box, IDOK);
+    DWORD code = 99;
+    ASSERT_TRUE(tavu.WaitForExit(kDeadlineMs, &code)) << "TAVU went on without its data folder";
+    EXPECT_EQ(code, 1u);
+    if (!c.blocker.empty()) {
+      EXPECT_EQ(testsupport::ReadBytes(c.blocker), "tavu") << "the blocking file was touched";
+      DeleteFileW(c.blocker.c_str());
+    }
+  }
 }
 
 class SingleInstance : public TavuTest {};
@@ -107,6 +133,23 @@ TEST_F(SingleInstance, HandOffIntoABusyQueueAppendsAndLeavesTheFieldsAlone) {
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(ListItems(c.list), (Items{head, other}));
   EXPECT_EQ(TextOf(c.name), L"typed");
+}
+
+TEST_F(SingleInstance, AHandOffNeedsNoDataFolderOfItsOwn) {
+  const std::wstring first = Temp() + L"\\first.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(first));
+  Process& running = Launch(L"");
+  HWND main = WaitForMainWindow(running.Id());
+  ASSERT_NE(main, nullptr);
+  MainControls c;
+  ASSERT_NO_FATAL_FAILURE(FindControls(main, &c));
+  // The data folder can no longer be made while the first instance runs.
+  AppDataRedirect gone(L"q:\\Roaming");
+  Process& sender = Launch(Quoted({first}));
+  DWORD code = 99;
+  ASSERT_TRUE(sender.WaitForExit(kDeadlineMs, &code)) << "the second launch did not end";
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(ListItems(c.list), Items{first});
 }
 
 TEST_F(SingleInstance, SecondLaunchWithoutPathsIsASecondFullInstance) {

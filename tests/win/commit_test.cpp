@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -101,6 +102,91 @@ TEST_F(Commit, RenamesAFileAFolderAndOneWithoutExtension) {
   EXPECT_EQ(LogTexts(),
             (std::vector<std::u16string>{x + u"->" + dir.Path(u"z"), n + u"->" + dir.Path(u"m."),
                                          a + u"->" + dir.Path(u"b.txt")}));
+}
+
+const char16_t kRenameFailed[] =
+    u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。";
+
+// The path in the form that reaches a file at any length.
+std::u16string Far(const std::u16string& path) {
+  return u"\\\\?\\" + path;
+}
+
+// The longest path the shell was asked to rename.
+std::size_t longestForTheShell = 0;
+bool WatchedShell(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
+  longestForTheShell = std::max({longestForTheShell, oldPath.size(), newPath.size()});
+  return ShellRename(owner, oldPath, newPath);
+}
+
+TEST_F(Commit, PathsTooLongForTheShellAreRenamedUnderTheSameRules) {
+  std::u16string deep = dir.Root();
+  for (int i = 0; i < 4; ++i) {
+    deep += u"\\" + std::u16string(180, u'd');
+    ASSERT_TRUE(CreateDirectoryW(AsWide(Far(deep)), nullptr));
+  }
+  const auto a = deep + u"\\a.txt", b = deep + u"\\b.txt";
+  WriteBytes(Far(a), "first");
+  WriteBytes(Far(b), "second");
+  // One that reaches the limit only with its new name.
+  const auto edge = dir.Path(std::u16string(MAX_PATH - 1 - dir.Root().size() - 5, u'e') + u".txt");
+  WriteBytes(edge, "edge");
+  // Nothing can stand at the longest path Windows knows; OK must still say so.
+  std::u16string missing = dir.Root();
+  while (missing.size() < 32000)
+    missing += u"\\" + std::u16string(200, u'm');
+  auto w = Open({a, edge, missing + u".txt"});
+  longestForTheShell = 0;
+  wintest::Fields(**w).MShellRename = WatchedShell;
+
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver box(PressOk);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(box.answered) << "a name taken by another item was not refused";
+  }
+  EXPECT_EQ(ReadBytes(Far(a)), "first");
+  EXPECT_EQ(ReadBytes(Far(b)), "second");
+
+  (*w)->EditName.SetText(u"A");
+  (*w)->BtnOK.Click();
+  EXPECT_EQ(NameOnDisk(Far(a)), u"A.txt");
+  EXPECT_EQ(ReadBytes(Far(a)), "first");
+
+  ASSERT_EQ((*w)->EditPath.Text(), edge);
+  (*w)->EditName.SetText((*w)->EditName.Text() + u"longer");
+  (*w)->BtnOK.Click();
+  const auto longer = edge.substr(0, edge.size() - 4) + u"longer.txt";
+  EXPECT_EQ(ReadBytes(Far(longer)), "edge");
+
+  (*w)->EditName.SetText(u"n");
+  {
+    DialogDriver box(PressOk);
+    EXPECT_EQ((*w)->RenameCurrent(), u"");
+    EXPECT_EQ(box.shown, kRenameFailed);
+  }
+  EXPECT_LT(longestForTheShell, static_cast<std::size_t>(MAX_PATH));
+}
+
+// Reports success after giving the item its new name cut short, as Wine does
+// with a name a Linux file system cannot hold.
+bool CuttingShell(HWND, const std::u16string& oldPath, const std::u16string& newPath) {
+  return MoveFileW(AsWide(oldPath), AsWide(newPath.substr(0, newPath.size() - 4))) != FALSE;
+}
+
+TEST_F(Commit, ARenameReportedDoneWithoutTheNewNameOnDiskFailed) {
+  const auto a = dir.File(u"a.txt"), next = dir.File(u"next.txt");
+  auto w = Open({a, next});
+  wintest::Fields(**w).MShellRename = CuttingShell;
+  (*w)->EditName.SetText(u"b");
+  {
+    DialogDriver box(PressOk);
+    (*w)->BtnOK.Click();
+    EXPECT_TRUE(box.answered);
+    EXPECT_EQ(box.shown, kRenameFailed);
+  }
+  EXPECT_EQ((*w)->EditPath.Text(), a) << "the item left the queue";
+  EXPECT_TRUE(LogTexts().empty());
 }
 
 TEST_F(Commit, AFailedRenameShowsTheBoxKeepsTheItemAndLogsNothing) {

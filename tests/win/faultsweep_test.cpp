@@ -158,17 +158,17 @@ struct Writer {
       isNew;
 };
 
-enum class Outcome { Written, Dropped, CannotOpen, CannotCreate };
+enum class Outcome { Written, CannotOpen, CannotCreate };
 
 // What the program must make of the failed step.
-Outcome Expected(const FaultySteps& f, bool existing) {
+Outcome Expected(const FaultySteps& f) {
   if (!f.failed)
     return Outcome::Written;
   switch (*f.failed) {
   case Step::Probe:
-    // A log that seems held by another program loses the entry silently;
-    // a missing one cannot be held.
-    return existing ? Outcome::Dropped : Outcome::Written;
+    // A log held by another program is written once it lets go, here at the
+    // next look; a missing one cannot be held.
+    return Outcome::Written;
   case Step::Open:
   case Step::Read:
     return Outcome::CannotOpen;
@@ -208,7 +208,7 @@ int Sweep(const Writer& w, bool existing, std::set<Step>& failedSteps) {
       FaultySteps faults(n);
       w.write(n);
       failed = faults.failed;
-      expected = Expected(faults, existing);
+      expected = Expected(faults);
       count = faults.count;
     }
     SCOPED_TRACE(testing::Message()

@@ -52,11 +52,13 @@ struct MainFormFields {
   std::array<std::uint16_t, 7>& MShortCut;
   HWND& MExp;
   bool (*&MTaskbarOnTop)();
+  bool (*&MShellRename)(HWND, const std::u16string&, const std::u16string&);
 };
 class MainFormTestAccess {
 public:
   static MainFormFields Of(TMainForm& f) {
-    return {f.MCopyMoveDir, f.MEdit, f.MPPDate, f.MShortCut, f.MExp, f.MTaskbarOnTop};
+    return {f.MCopyMoveDir, f.MEdit,         f.MPPDate,     f.MShortCut,
+            f.MExp,         f.MTaskbarOnTop, f.MShellRename};
   }
 };
 

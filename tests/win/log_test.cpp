@@ -1,11 +1,13 @@
 // The operation log on real files: created on the first entry, newest first,
-// trimmed to 100 lines, written in the ANSI code page, dropped silently when
-// another program holds the file, and the error box when it cannot be read.
+// trimmed to 100 lines, written in the ANSI code page, written once another
+// program reading it lets go and the error box when it does not or when the
+// file cannot be read.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/handle.h"
@@ -92,17 +94,37 @@ TEST(OperationLog, IsWrittenInTheAnsiCodePage) {
   EXPECT_EQ(LogLines(log).size(), 1u);
 }
 
-TEST(OperationLog, ABusyLogDropsTheEntryAndAnUnreadableOneShowsTheError) {
+TEST(OperationLog, ABusyLogWaitsForItsReaderOrSaysSoAndAnUnreadableOneShowsTheError) {
   ScratchFolder dir;
   const auto log = dir.Path(u"TAVU.log");
   WriteBytes(log, "kept\r\n");
-  {
-    // Another program reads the file and lets others read it too: busy.
-    ScopedFileHandle reader(CreateFileW(AsWide(log), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  auto openReader = [&] {
+    // A viewer, an indexer or a virus scanner: it reads and lets others read too.
+    return ScopedFileHandle(CreateFileW(AsWide(log), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    ScopedFileHandle reader = openReader();
     ASSERT_TRUE(reader);
-    EXPECT_FALSE(Pelvane::SaveListIfFree({u"lost"}, log, tavu::TextEncoding::Ansi));
-    EXPECT_EQ(ReadBytes(log), "kept\r\n");
+    std::thread letGo([&] {
+      Sleep(300);
+      reader.Reset();
+    });
+    EXPECT_TRUE(Pelvane::SaveListIfFree({u"written"}, log, tavu::TextEncoding::Ansi));
+    letGo.join();
+    EXPECT_EQ(ReadBytes(log), "written\r\n");
+  }
+  {
+    ScopedFileHandle reader = openReader();
+    ASSERT_TRUE(reader);
+    try {
+      Pelvane::SaveListIfFree({u"lost"}, log, tavu::TextEncoding::Ansi);
+      ADD_FAILURE() << "the entry was dropped without a word";
+    } catch (const tavu::Exception& e) {
+      EXPECT_EQ(e.Message(),
+                tavu::CannotCreateText(log, Pelvane::SystemMessage(ERROR_SHARING_VIOLATION)));
+    }
+    EXPECT_EQ(ReadBytes(log), "written\r\n");
   }
   {
     // Another program writes it: reading fails with the file's name and the system's text.

@@ -49,7 +49,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
       return 0;
   }
   auto& app = tk::Application();
-  app.Title = u"TAVU";
+  app.Title = kProgramTitle;
   Pelvane::FolderFailure failure;
   if (!Pelvane::EnsureDataFolder(u"TAVU", false, &failure)) {
     // Without it nothing could be kept; say so rather than drop the paths

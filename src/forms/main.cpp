@@ -619,7 +619,7 @@ std::u16string TMainForm::RenameCurrent() {
   // reports success.
   if (newPath != oldPath && Pelvane::RunsUnderWine() &&
       !tavu::FitsLinuxFileName(tavu::FileNamePart(newPath))) {
-    tk::Application().ShowMessageBox(kNameTooLong, u"TAVU", MB_OK | MB_ICONERROR);
+    tk::Application().ShowMessageBox(kNameTooLong, kProgramTitle, MB_OK | MB_ICONERROR);
   } else if (RenameItem(oldPath, newPath)) {
     result = newPath;
     // The item has its new name whatever happens to the log: a log error is

@@ -25,10 +25,10 @@ bool HandOff(const std::vector<std::u16string>& args) {
   }
   if (!target)
     return false;
-  // Static: the record must outlive the blocking send.
-  static std::u16string payload;
-  static COPYDATASTRUCT record;
-  payload = tavu::HandOffPayload(args.front());
+  // The send blocks until the running window has handled the record, so it
+  // can live on this stack.
+  std::u16string payload = tavu::HandOffPayload(args.front());
+  COPYDATASTRUCT record{};
   record.dwData = args.size();
   record.cbData = static_cast<DWORD>(payload.size() * sizeof(char16_t));
   record.lpData = payload.data();
@@ -67,6 +67,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   } catch (...) {
     app.HandleException();
   }
+  // Releases nothing (the mutex was never owned) and is harmless; closing
+  // the handle is what ends the marker. Kept as the program always did it.
   ReleaseMutex(marker.Get());
   return 0;
 }

@@ -20,6 +20,7 @@
 #include "core/names.h"
 #include "core/placement.h"
 #include "forms/note.h"
+#include "toolkit/dpi.h"
 
 using tk::TAlign;
 
@@ -313,14 +314,12 @@ SIZE TMainForm::MinimumSize() {
   const HWND list = ListBox.Handle();
   const auto itemHeight = static_cast<LONG>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
   RECT row{0, 0, 0, std::max<LONG>(itemHeight, 0)};
-  AdjustWindowRectExForDpi(&row, static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongW(list, GWL_EXSTYLE)),
-                           static_cast<UINT>(Dpi()));
+  tk::AdjustWindowRectForDpi(row, static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE)),
+                             static_cast<DWORD>(GetWindowLongW(list, GWL_EXSTYLE)), Dpi());
   RECT r{0, 0, PanelBtn.Width() - (rightStart - leftEnd),
          PanelEdit.Height() + PanelBtn.Height() + (row.bottom - row.top)};
-  AdjustWindowRectExForDpi(&r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)),
-                           static_cast<UINT>(Dpi()));
+  tk::AdjustWindowRectForDpi(r, static_cast<DWORD>(GetWindowLongW(Handle(), GWL_STYLE)),
+                             static_cast<DWORD>(GetWindowLongW(Handle(), GWL_EXSTYLE)), Dpi());
   return {r.right - r.left, r.bottom - r.top};
 }
 

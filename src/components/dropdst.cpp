@@ -4,9 +4,11 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "common/handle.h"
+#include "common/listfile.h"
 #include "common/wide.h"
 #include "toolkit/forms.h"
 
@@ -50,16 +52,6 @@ template <class Unit, class Take> void SplitNames(const Unit* p, const Unit* end
   }
 }
 
-std::u16string FromAnsi(const char* s, std::size_t n) {
-  if (n == 0)
-    return {};
-  int len = MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), nullptr, 0);
-  std::u16string out(static_cast<std::size_t>(len > 0 ? len : 0), u'\0');
-  if (len > 0)
-    MultiByteToWideChar(CP_ACP, 0, s, static_cast<int>(n), AsWideBuffer(out), len);
-  return out;
-}
-
 } // namespace
 
 std::vector<std::u16string> DroppedFileNames(HDROP drop) {
@@ -87,7 +79,9 @@ std::vector<std::u16string> DroppedFileNames(HDROP drop) {
                [&](const char16_t* s, std::size_t n) { names.emplace_back(s, n); });
   } else {
     SplitNames(reinterpret_cast<const char*>(first), reinterpret_cast<const char*>(end),
-               [&](const char* s, std::size_t n) { names.push_back(FromAnsi(s, n)); });
+               [&](const char* s, std::size_t n) {
+                 names.push_back(Pelvane::AnsiCodePage().Decode(std::string_view(s, n)));
+               });
   }
   return names;
 }

@@ -90,10 +90,10 @@ void Report(const char* what, const std::vector<double>& ours, const std::vector
   std::fflush(stdout);
 }
 
-bool Call(void (*op)(const std::u16string&, const std::u16string&), const std::u16string& a,
-          const std::u16string& b) {
+bool Call(void (*op)(const std::u16string&, const std::u16string&, Pelvane::Transfer*),
+          const std::u16string& a, const std::u16string& b, Pelvane::Transfer* t = nullptr) {
   try {
-    op(a, b);
+    op(a, b, t);
     return true;
   } catch (const tavu::Exception&) {
     return false;

@@ -19,6 +19,7 @@
 #include "core/names.h"
 #include "core/placement.h"
 #include "forms/note.h"
+#include "toolkit/progress.h"
 
 using tk::TAlign;
 
@@ -226,6 +227,18 @@ void TMainForm::FormCreate() {
 }
 
 LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (MTransfer && (msg == WM_CLOSE || msg == WM_QUERYENDSESSION)) {
+    // The move or copy stops first, taking back what it made; the commit
+    // then logs it and closes the window.
+    MTransfer->Cancel();
+    MCloseAfterTransfer = true;
+    if (msg == WM_CLOSE)
+      return 0;
+    // The session may end as soon as this returns: let the leftovers go first.
+    for (int i = 0; i < 500 && !MTransfer->ended; ++i)
+      Sleep(10);
+    return TRUE;
+  }
   if (msg == WM_COPYDATA) {
     WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
     return 0;
@@ -652,18 +665,32 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
     outcome = tavu::TransferOutcome::Stopped;
     MessageBeep(0);
   } else {
-    try {
-      if (Pelvane::IsExistingFile(renamed))
-        (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination);
-      else
-        (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination);
-    } catch (...) {
-      outcome = tavu::TransferOutcome::Failed;
+    const bool file = Pelvane::IsExistingFile(renamed);
+    Pelvane::Transfer transfer;
+    MTransfer = &transfer;
+    outcome = tk::RunTransfer(
+        Handle(), move ? u"TAVU - 移動" : u"TAVU - コピー", Pelvane::FileNamePart(renamed),
+        transfer, [&] {
+          if (file)
+            (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination, &transfer);
+          else
+            (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination, &transfer);
+        });
+    MTransfer = nullptr;
+    if (outcome != tavu::TransferOutcome::Done)
       MessageBeep(0);
-    }
   }
   MCopyMoveDir = folder;
-  WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
+  const bool close = std::exchange(MCloseAfterTransfer, false);
+  try {
+    WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
+  } catch (...) {
+    if (close)
+      Close();
+    throw;
+  }
+  if (close)
+    Close();
 }
 
 namespace {

@@ -17,6 +17,9 @@
 #include "toolkit/menus.h"
 
 class TNoteForm;
+namespace Pelvane {
+class Transfer;
+}
 
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
@@ -139,6 +142,10 @@ private:
   std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
   std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
   HWND MExp = nullptr;
+  // The move or copy under way, while the commit waits for it.
+  Pelvane::Transfer* MTransfer = nullptr;
+  // A close asked for during a move or copy, done once the commit is over.
+  bool MCloseAfterTransfer = false;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
 

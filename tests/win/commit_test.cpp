@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/fileops.h"
 #include "common/handle.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
@@ -21,6 +22,7 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "scratch.h"
+#include "slowcopy.h"
 
 namespace {
 
@@ -299,6 +301,45 @@ TEST_F(Commit, TheFileManagerIsAskedToRefreshOnlyWhenStartedWithAPath) {
       EXPECT_TRUE(keys().empty());
   }
   UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// A close asked for while a copy runs stops the copy first, which takes
+// back what it made, and closes the window once the commit has logged it.
+TEST_F(Commit, ClosingDuringALongCopyCancelsItAndThenCloses) {
+  const auto tree = dir.Folder(u"tree"), dest = dir.Folder(u"dest");
+  for (char16_t c = u'a'; c <= u'j'; ++c)
+    WriteBytes(tree + u"\\" + c + u".txt", "x");
+  auto w = Open({tree, dir.File(u"next.txt")}, 2);
+  tk::Application().MainForm = &w->Form();
+  const HWND main = w->Handle();
+  HWND progress = nullptr, owner = nullptr;
+  wchar_t button[16] = {};
+  Pelvane::UseCopyStep(testsupport::SlowCopy);
+  std::thread closer([&] {
+    const ULONGLONG deadline = GetTickCount64() + 8000;
+    while (!progress && GetTickCount64() < deadline) {
+      Sleep(20);
+      progress = FindWindowW(L"#32770", L"TAVU - コピー");
+    }
+    owner = GetWindow(progress, GW_OWNER);
+    GetDlgItemTextW(progress, IDCANCEL, button, 16);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+  });
+  {
+    DialogDriver picker(Pick(dest));
+    (*w)->BtnOK.Click();
+  }
+  closer.join();
+  Pelvane::UseCopyStep(nullptr);
+  ASSERT_NE(progress, nullptr) << "no progress window";
+  EXPECT_EQ(owner, main);
+  EXPECT_EQ(std::wstring(button), L"キャンセル");
+  EXPECT_FALSE(IsWindow(progress));
+  EXPECT_TRUE(tk::Application().Terminated()) << "the window stayed open";
+  EXPECT_FALSE(Exists(dest + u"\\tree"));
+  EXPECT_EQ(ReadBytes(tree + u"\\j.txt"), "x");
+  ASSERT_FALSE(LogTexts().empty());
+  EXPECT_EQ(LogTexts().front(), tree + u" -> " + dest + u"\\tree コピー中止");
 }
 
 } // namespace

@@ -86,7 +86,9 @@ void RemoveLeftover(const std::u16string& from, const std::u16string& to) {
   DeleteFileW(AsWide(to));
 }
 
-CopyStep copyStep = CopyFileExW;
+// None: CopyFileExW. Zero-initialised, so that a test program's own
+// start-up can put its step in place before anything else runs.
+CopyStep copyStep = nullptr;
 
 // One operation: where it reports, whether it was cut short, and what it
 // made, so that a cancelled one can take it all away again.
@@ -132,8 +134,9 @@ bool CopyOneFile(Job& job, const std::u16string& from, const std::u16string& to,
   const bool fresh = !Exists(to);
   if (job.t)
     job.t->Begin(from);
-  if (copyStep(AsWide(from), AsWide(to), job.t ? OnChunk : nullptr, job.t, nullptr,
-               failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0)) {
+  if ((copyStep ? copyStep : CopyFileExW)(AsWide(from), AsWide(to), job.t ? OnChunk : nullptr,
+                                          job.t, nullptr,
+                                          failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0)) {
     if (fresh)
       job.madeFiles.push_back(to);
     if (job.t)
@@ -386,7 +389,7 @@ Transfer::Figures Transfer::Snapshot() const {
 }
 
 CopyStep UseCopyStep(CopyStep step) {
-  return std::exchange(copyStep, step ? step : CopyFileExW);
+  return std::exchange(copyStep, step);
 }
 
 void CopyFileTo(const std::u16string& src, const std::u16string& dst, Transfer* t) {

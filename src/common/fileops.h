@@ -60,7 +60,8 @@ public:
 // can slow it down or make it call back as Windows does within a large file.
 using CopyStep = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE progress, LPVOID data,
                                LPBOOL cancel, DWORD flags);
-// Puts `step` in use (nullptr: CopyFileExW again) and returns the one that was in use.
+// Puts `step` in use (nullptr: CopyFileExW again) and returns the one that
+// was in use (nullptr for CopyFileExW).
 CopyStep UseCopyStep(CopyStep step);
 
 // Copies an existing file to a new path whose folder exists; never overwrites.

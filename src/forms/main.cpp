@@ -554,6 +554,10 @@ void TMainForm::BtnCancelClick() {
 // ---- the commit
 
 void TMainForm::BtnOKClick() {
+  // A click that reaches the disabled window during a move or copy (one
+  // posted by another program) would start a second commit inside the first.
+  if (MTransfer)
+    return;
   switch (ComboBox.ItemIndex()) {
   case 0:
     RenameCurrent();
@@ -589,7 +593,8 @@ std::u16string TMainForm::RenameCurrent() {
   } else {
     tk::Application().ShowMessageBox(kRenameFailed, u"TAVU", MB_OK | MB_ICONERROR);
   }
-  ShowQueueHead();
+  if (!MHeadAfterTransfer)
+    ShowQueueHead();
   return result;
 }
 
@@ -654,9 +659,14 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
   std::u16string folder = MCopyMoveDir;
   if (!PickFolder(move ? u"移動先フォルダの選択" : u"コピー先フォルダの選択", folder))
     return;
+  // The next item comes up once the move or copy is over.
+  MHeadAfterTransfer = true;
   const std::u16string renamed = RenameCurrent();
-  if (renamed.empty())
+  MHeadAfterTransfer = false;
+  if (renamed.empty()) {
+    ShowQueueHead();
     return;
+  }
   const std::u16string destination = tavu::DestinationFor(folder, renamed);
   const bool taken = Pelvane::IsExistingFile(renamed) ? Pelvane::IsExistingFile(destination)
                                                       : Pelvane::IsExistingFolder(destination);
@@ -681,16 +691,19 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
       MessageBeep(0);
   }
   MCopyMoveDir = folder;
-  const bool close = std::exchange(MCloseAfterTransfer, false);
+  const auto next = [this] {
+    ShowQueueHead();
+    // A close asked for during the transfer, unless the emptied queue closed the window already.
+    if (std::exchange(MCloseAfterTransfer, false) && IsWindowVisible(Handle()))
+      Close();
+  };
   try {
     WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
   } catch (...) {
-    if (close)
-      Close();
+    next();
     throw;
   }
-  if (close)
-    Close();
+  next();
 }
 
 namespace {

@@ -146,6 +146,8 @@ private:
   Pelvane::Transfer* MTransfer = nullptr;
   // A close asked for during a move or copy, done once the commit is over.
   bool MCloseAfterTransfer = false;
+  // Set while a move or copy's rename runs: the next item is shown after the transfer.
+  bool MHeadAfterTransfer = false;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
 

@@ -99,7 +99,6 @@ void Refresh(HWND dialog, Shown& s) {
     const LONG_PTR style = GetWindowLongPtrW(bar, GWL_STYLE);
     SetWindowLongPtrW(bar, GWL_STYLE, s.marquee ? style | PBS_MARQUEE : style & ~PBS_MARQUEE);
     SendMessageW(bar, PBM_SETMARQUEE, s.marquee, 50);
-    SendMessageW(bar, PBM_SETRANGE32, 0, 1000);
   }
   if (!s.marquee)
     SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(permille), 0);
@@ -115,6 +114,9 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     return FALSE;
   switch (msg) {
   case WM_INITDIALOG:
+    // Thousandths: the default range of a hundred steps would fill the bar at once.
+    SendDlgItemMessageW(dialog, kBar, PBM_SETRANGE32, 0, 1000);
+    [[fallthrough]];
   case WM_TIMER:
     Refresh(dialog, *s);
     return TRUE;

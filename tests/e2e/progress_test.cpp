@@ -2,6 +2,10 @@
 // down (tavu_slowcopy.exe: every file takes 300 ms): the progress window,
 // a main window that keeps answering and queues a hand-off meanwhile, and
 // a cancel that leaves the disk as it was and says so in the log.
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <iostream>
 
 #include "e2e_support.h"
@@ -77,6 +81,19 @@ TEST_F(Progress, ALongTransferShowsItsProgressKeepsAnsweringAndACancelLeavesNoTr
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), main);
     EXPECT_NE(FindWindowExW(dialog, nullptr, L"Static", r.name), nullptr) << "no item name";
     EXPECT_EQ(TextOf(GetDlgItem(dialog, IDCANCEL)), L"キャンセル");
+    // The totals, once counted, and the bar over the bytes.
+    EXPECT_TRUE(WaitUntil([&] {
+      for (HWND s = nullptr; (s = FindWindowExW(dialog, s, L"Static", nullptr));)
+        if (TextOf(s).find(L" / 30 ファイル\u3000") != std::wstring::npos)
+          return true;
+      return false;
+    })) << "no count of the files";
+    HWND bar = FindWindowExW(dialog, nullptr, L"msctls_progress32", nullptr);
+    DWORD_PTR high = 0, pos = 0;
+    SendMessageTimeoutW(bar, PBM_GETRANGE, FALSE, 0, SMTO_NORMAL, 5000, &high);
+    SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 5000, &pos);
+    EXPECT_EQ(high, 1000u);
+    EXPECT_LT(pos, 1000u);
 
     // A later launch hands its path over at once, and the main window
     // answers within 100 ms all along.

@@ -303,43 +303,58 @@ TEST_F(Commit, TheFileManagerIsAskedToRefreshOnlyWhenStartedWithAPath) {
   UnregisterClassW(wc.lpszClassName, wc.hInstance);
 }
 
-// A close asked for while a copy runs stops the copy first, which takes
-// back what it made, and closes the window once the commit has logged it.
+// A close asked for while a copy runs (the window's close, or the end of
+// the session) stops the copy first, which takes back what it made, and
+// closes the window once the commit has logged it.
 TEST_F(Commit, ClosingDuringALongCopyCancelsItAndThenCloses) {
-  const auto tree = dir.Folder(u"tree"), dest = dir.Folder(u"dest");
-  for (char16_t c = u'a'; c <= u'j'; ++c)
-    WriteBytes(tree + u"\\" + c + u".txt", "x");
-  auto w = Open({tree, dir.File(u"next.txt")}, 2);
-  tk::Application().MainForm = &w->Form();
-  const HWND main = w->Handle();
-  HWND progress = nullptr, owner = nullptr;
-  wchar_t button[16] = {};
-  Pelvane::UseCopyStep(testsupport::SlowCopy);
-  std::thread closer([&] {
-    const ULONGLONG deadline = GetTickCount64() + 8000;
-    while (!progress && GetTickCount64() < deadline) {
-      Sleep(20);
-      progress = FindWindowW(L"#32770", L"TAVU - コピー");
+  for (const UINT request : {UINT(WM_CLOSE), UINT(WM_QUERYENDSESSION)}) {
+    SCOPED_TRACE(request);
+    const std::u16string n(1, static_cast<char16_t>(u'0' + request % 10));
+    const auto tree = dir.Folder(u"tree" + n), dest = dir.Folder(u"dest" + n);
+    for (char16_t c = u'a'; c <= u'j'; ++c)
+      WriteBytes(tree + u"\\" + c + u".txt", "x");
+    auto w = Open({tree, dir.File(u"next" + n + u".txt")}, 2);
+    tk::Application().MainForm = &w->Form();
+    const HWND main = w->Handle();
+    HWND progress = nullptr, owner = nullptr;
+    wchar_t button[16] = {};
+    LRESULT answer = -1;
+    Pelvane::UseCopyStep(testsupport::SlowCopy);
+    std::thread closer([&] {
+      const ULONGLONG deadline = GetTickCount64() + 8000;
+      while (!progress && GetTickCount64() < deadline) {
+        Sleep(20);
+        progress = FindWindowW(L"#32770", L"TAVU - コピー");
+      }
+      owner = GetWindow(progress, GW_OWNER);
+      GetDlgItemTextW(progress, IDCANCEL, button, 16);
+      // The session may end once the answer is given: the copy must be gone by then.
+      if (request == WM_CLOSE)
+        PostMessageW(main, WM_CLOSE, 0, 0);
+      else if (SendMessageW(main, WM_QUERYENDSESSION, 0, 0) &&
+               !Exists(dest + u"\\" + Pelvane::FileNamePart(tree)))
+        answer = TRUE;
+    });
+    {
+      DialogDriver picker(Pick(dest));
+      (*w)->BtnOK.Click();
     }
-    owner = GetWindow(progress, GW_OWNER);
-    GetDlgItemTextW(progress, IDCANCEL, button, 16);
-    PostMessageW(main, WM_CLOSE, 0, 0);
-  });
-  {
-    DialogDriver picker(Pick(dest));
-    (*w)->BtnOK.Click();
+    closer.join();
+    Pelvane::UseCopyStep(nullptr);
+    ASSERT_NE(progress, nullptr) << "no progress window";
+    EXPECT_EQ(owner, main);
+    EXPECT_EQ(std::wstring(button), L"キャンセル");
+    EXPECT_FALSE(IsWindow(progress));
+    if (request == WM_QUERYENDSESSION) {
+      EXPECT_EQ(answer, TRUE) << "the session was let end before the copy was taken back";
+    }
+    EXPECT_TRUE(tk::Application().Terminated()) << "the window stayed open";
+    EXPECT_FALSE(Exists(dest + u"\\" + Pelvane::FileNamePart(tree)));
+    EXPECT_EQ(ReadBytes(tree + u"\\j.txt"), "x");
+    ASSERT_FALSE(LogTexts().empty());
+    EXPECT_EQ(LogTexts().front(),
+              tree + u" -> " + dest + u"\\" + Pelvane::FileNamePart(tree) + u" コピー中止");
   }
-  closer.join();
-  Pelvane::UseCopyStep(nullptr);
-  ASSERT_NE(progress, nullptr) << "no progress window";
-  EXPECT_EQ(owner, main);
-  EXPECT_EQ(std::wstring(button), L"キャンセル");
-  EXPECT_FALSE(IsWindow(progress));
-  EXPECT_TRUE(tk::Application().Terminated()) << "the window stayed open";
-  EXPECT_FALSE(Exists(dest + u"\\tree"));
-  EXPECT_EQ(ReadBytes(tree + u"\\j.txt"), "x");
-  ASSERT_FALSE(LogTexts().empty());
-  EXPECT_EQ(LogTexts().front(), tree + u" -> " + dest + u"\\tree コピー中止");
 }
 
 } // namespace

@@ -112,4 +112,13 @@ endfunction()
 
 tavu_win_test(win_tests tests/win/*.cpp tests/support/*.cpp)
 tavu_win_test(e2e_tests tests/e2e/*.cpp tests/support/*.cpp)
-add_dependencies(e2e_tests tavu)
+# The program once more with its file copies slowed down, for the tests of
+# a long copy's progress window and its cancel.
+add_executable(tavu_slowcopy WIN32 src/app/tavu.cpp src/app/tavu.rc tests/e2e/seam/slowcopy.cpp)
+target_include_directories(tavu_slowcopy PRIVATE ${CMAKE_BINARY_DIR}/app
+                           ${PROJECT_SOURCE_DIR}/tests/support)
+target_link_libraries(tavu_slowcopy PRIVATE tavu_forms)
+target_compile_options(tavu_slowcopy PRIVATE ${TAVU_WIN_FLAGS} -municode)
+target_link_options(tavu_slowcopy PRIVATE ${TAVU_STATIC} -municode)
+tavu_warnings(tavu_slowcopy)
+add_dependencies(e2e_tests tavu tavu_slowcopy)

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "common/handle.h"
@@ -58,8 +59,9 @@ std::u16string FullPath(const std::u16string& path) {
   return out;
 }
 
-// Makes the folder and any missing parents; true when it is a folder afterwards.
-bool CreateFolderTree(const std::u16string& path) {
+// Makes the folder and any missing parents, adding each one made to `made`;
+// true when it is a folder afterwards.
+bool CreateFolderTree(const std::u16string& path, std::vector<std::u16string>* made) {
   const auto p = ExcludeTrailingSeparator(path);
   if (p.empty())
     return false;
@@ -67,8 +69,9 @@ bool CreateFolderTree(const std::u16string& path) {
     return true;
   const auto parent = ExcludeTrailingSeparator(FolderPart(p));
   if (!parent.empty() && parent.size() < p.size())
-    CreateFolderTree(parent);
-  CreateDirectoryW(AsWide(p), nullptr);
+    CreateFolderTree(parent, made);
+  if (CreateDirectoryW(AsWide(p), nullptr))
+    made->push_back(p);
   return FolderExistsOnDisk(p);
 }
 
@@ -83,11 +86,65 @@ void RemoveLeftover(const std::u16string& from, const std::u16string& to) {
   DeleteFileW(AsWide(to));
 }
 
-// CopyFileW that leaves nothing torn behind where it created the file.
-bool CopyOneFile(const std::u16string& from, const std::u16string& to, bool failIfExists) {
+// None: CopyFileExW. Zero-initialised, so that a test program's own
+// start-up can put its step in place before anything else runs.
+CopyStep copyStep = nullptr;
+
+// One operation: where it reports, whether it was cut short, and what it
+// made, so that a cancelled one can take it all away again.
+struct Job {
+  explicit Job(Transfer* transfer) : t(transfer) {}
+  Transfer* t;
+  bool cut = false;
+  std::vector<std::u16string> madeFiles, madeFolders;
+
+  // True once the operation should stop (and then counts as cut short).
+  bool Stopping() {
+    if (t && t->CancelRequested())
+      cut = true;
+    return cut;
+  }
+  // Removes what the operation made, newest first, so folders are empty by then.
+  [[noreturn]] void Undo() {
+    for (const auto& f : madeFiles) {
+      SetFileAttributesW(AsWide(f), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(AsWide(f));
+    }
+    for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it) {
+      SetFileAttributesW(AsWide(*it), FILE_ATTRIBUTE_NORMAL);
+      RemoveDirectoryW(AsWide(*it));
+    }
+    throw TransferCancelled();
+  }
+};
+
+DWORD CALLBACK OnChunk(LARGE_INTEGER, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                       DWORD, HANDLE, HANDLE, LPVOID data) {
+  auto* t = static_cast<Transfer*>(data);
+  t->Advance(static_cast<std::uint64_t>(done.QuadPart));
+  return t->CancelRequested() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+// A copy of one file that leaves nothing torn behind where it created the
+// file, whether it failed or was cancelled within the file.
+bool CopyOneFile(Job& job, const std::u16string& from, const std::u16string& to, bool failIfExists,
+                 std::uint64_t size) {
+  if (job.Stopping())
+    return false;
   const bool fresh = !Exists(to);
-  if (CopyFileW(AsWide(from), AsWide(to), failIfExists))
+  if (job.t)
+    job.t->Begin(from);
+  if ((copyStep ? copyStep : CopyFileExW)(AsWide(from), AsWide(to), job.t ? OnChunk : nullptr,
+                                          job.t, nullptr,
+                                          failIfExists ? COPY_FILE_FAIL_IF_EXISTS : 0)) {
+    if (fresh)
+      job.madeFiles.push_back(to);
+    if (job.t)
+      job.t->Finish(size);
     return true;
+  }
+  if (GetLastError() == ERROR_REQUEST_ABORTED)
+    job.cut = true;
   if (fresh)
     RemoveLeftover(from, to);
   return false;
@@ -111,9 +168,14 @@ void RefuseIntoSelf(const std::u16string& src, const std::u16string& dst) {
     Fail(u"destination inside source");
 }
 
+std::uint64_t SizeOf(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
 struct Entry {
   std::u16string name;
   DWORD attrs;
+  std::uint64_t size;
 };
 
 // The folder's entries, hidden and system ones included, without "." and
@@ -129,17 +191,49 @@ bool ListFolder(const std::u16string& folder, std::vector<Entry>& out) {
     const wchar_t* n = fd.cFileName;
     if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)))
       continue;
-    out.push_back({ToU16(n), fd.dwFileAttributes});
+    out.push_back({ToU16(n), fd.dwFileAttributes, SizeOf(fd.nFileSizeHigh, fd.nFileSizeLow)});
   } while (FindNextFileW(h.Get(), &fd));
   return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
+// Adds up the files and bytes below folder; false when the deadline or a
+// cancel came first.
+bool CountTree(Job& job, const std::u16string& folder, ULONGLONG deadline, std::uint64_t& bytes,
+               unsigned& files) {
+  std::vector<Entry> entries;
+  ListFolder(folder, entries);
+  for (const auto& e : entries) {
+    if (GetTickCount64() > deadline || job.Stopping())
+      return false;
+    if (e.attrs & FILE_ATTRIBUTE_REPARSE_POINT)
+      continue;
+    if (!(e.attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+      bytes += e.size;
+      ++files;
+    } else if (!CountTree(job, folder + u"\\" + e.name, deadline, bytes, files)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Tells the Transfer how much a folder's copy will move, unless counting
+// takes too long (a huge tree, a slow network): the totals stay unknown then.
+void CountFor(Job& job, const std::u16string& folder) {
+  std::uint64_t bytes = 0;
+  unsigned files = 0;
+  if (job.t && CountTree(job, folder, GetTickCount64() + 1000, bytes, files))
+    job.t->Count(bytes, files);
+}
+
 // Copies the content of src into dst; counts what could not be copied.
-void CopyTree(const std::u16string& src, const std::u16string& dst, std::size_t& failed) {
+void CopyTree(Job& job, const std::u16string& src, const std::u16string& dst, std::size_t& failed) {
   std::vector<Entry> entries;
   if (!ListFolder(src, entries))
     ++failed;
   for (const auto& e : entries) {
+    if (job.Stopping())
+      return;
     const auto from = src + u"\\" + e.name;
     const auto to = dst + u"\\" + e.name;
     if (e.attrs & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -147,14 +241,48 @@ void CopyTree(const std::u16string& src, const std::u16string& dst, std::size_t&
       ++failed;
     } else if (e.attrs & FILE_ATTRIBUTE_DIRECTORY) {
       const bool created = CreateDirectoryW(AsWide(to), nullptr) != FALSE;
-      CopyTree(from, to, failed);
+      if (created)
+        job.madeFolders.push_back(to);
+      CopyTree(job, from, to, failed);
       // Only now: a read-only folder could refuse the files copied into it.
       if (created && (e.attrs & kGuarding))
         SetAttributes(to, e.attrs);
-    } else if (!CopyOneFile(from, to, false)) {
+    } else if (!CopyOneFile(job, from, to, false, e.size)) {
       ++failed;
     }
   }
+}
+
+// Removes an emptied folder; one that cannot go keeps its attributes.
+void RemoveFolder(const std::u16string& path, DWORD attrs) {
+  const bool guarded = (attrs & kGuarding) != 0;
+  if (guarded)
+    SetFileAttributesW(AsWide(path), FILE_ATTRIBUTE_NORMAL);
+  if (!RemoveDirectoryW(AsWide(path)) && guarded)
+    SetAttributes(path, attrs);
+}
+
+// Deletes the source of a file that a move has copied, when the copy is as
+// large and as new as the source (a copy carries its source's time). A
+// source that changed after it was copied stays, and its stale copy goes:
+// either way the file is in one place only.
+void RemoveCopiedSource(const std::u16string& from, const std::u16string& to, DWORD attrs) {
+  WIN32_FILE_ATTRIBUTE_DATA source, copy;
+  if (!GetFileAttributesExW(AsWide(from), GetFileExInfoStandard, &source) ||
+      !GetFileAttributesExW(AsWide(to), GetFileExInfoStandard, &copy))
+    return; // gone meanwhile, or never copied
+  if (source.nFileSizeLow == copy.nFileSizeLow && source.nFileSizeHigh == copy.nFileSizeHigh &&
+      CompareFileTime(&source.ftLastWriteTime, &copy.ftLastWriteTime) == 0) {
+    const bool readOnly = (attrs & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly)
+      SetFileAttributesW(AsWide(from), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(AsWide(from)))
+      return;
+    if (readOnly)
+      SetAttributes(from, attrs);
+  }
+  SetFileAttributesW(AsWide(to), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(AsWide(to));
 }
 
 // Moves one file; guarding attributes are cleared for the move (a move
@@ -168,18 +296,10 @@ void MoveOneFile(const std::u16string& from, const std::u16string& to, DWORD att
     SetAttributes(moved ? to : from, attrs);
 }
 
-// Removes an emptied folder; one that cannot go keeps its attributes.
-void RemoveFolder(const std::u16string& path, DWORD attrs) {
-  const bool guarded = (attrs & kGuarding) != 0;
-  if (guarded)
-    SetFileAttributesW(AsWide(path), FILE_ATTRIBUTE_NORMAL);
-  if (!RemoveDirectoryW(AsWide(path)) && guarded)
-    SetAttributes(path, attrs);
-}
-
-// Moves the content of src into dst. What cannot be moved stays where it
-// was, links included, so that the source folder remains to tell of it.
-void MoveTree(const std::u16string& src, const std::u16string& dst) {
+// Moves the content of src into dst, or, once `copied` there, removes what
+// arrived. What cannot be moved stays where it was, links included, so that
+// the source folder remains to tell of it.
+void MoveTree(const std::u16string& src, const std::u16string& dst, bool copied) {
   std::vector<Entry> entries;
   ListFolder(src, entries);
   for (const auto& e : entries) {
@@ -189,10 +309,12 @@ void MoveTree(const std::u16string& src, const std::u16string& dst) {
     const auto to = dst + u"\\" + e.name;
     if (e.attrs & FILE_ATTRIBUTE_DIRECTORY) {
       const bool created = CreateDirectoryW(AsWide(to), nullptr) != FALSE;
-      MoveTree(from, to);
+      MoveTree(from, to, copied);
       if (created && (e.attrs & kGuarding))
         SetAttributes(to, e.attrs);
       RemoveFolder(from, e.attrs);
+    } else if (copied) {
+      RemoveCopiedSource(from, to, e.attrs);
     } else {
       MoveOneFile(from, to, e.attrs);
     }
@@ -208,23 +330,83 @@ void CheckFileMove(const std::u16string& src, const std::u16string& dst) {
     Fail(u"destination exists");
 }
 
-} // namespace
-
-void CopyFileTo(const std::u16string& src, const std::u16string& dst) {
-  CheckFileMove(src, dst);
-  if (!CopyOneFile(src, dst, true))
+// The copy of CopyFileTo and of a file's move across volumes.
+void CopySingleFile(Job& job, const std::u16string& src, const std::u16string& dst) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExW(AsWide(src), GetFileExInfoStandard, &data);
+  const auto size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
+  if (job.t)
+    job.t->Count(size, 1);
+  if (!CopyOneFile(job, src, dst, true, size)) {
+    if (job.cut)
+      throw TransferCancelled();
     Fail(u"copy failed");
+  }
 }
 
-void MoveFileTo(const std::u16string& src, const std::u16string& dst) {
+// Whether a move that one rename could not do has to copy: the destination
+// lies on another volume (which may sit below the same root).
+bool AcrossVolumes(DWORD renameError, const std::u16string& src, const std::u16string& dst) {
+  return renameError == ERROR_NOT_SAME_DEVICE ||
+         FoldPathCase(tavu::PathRoot(src)) != FoldPathCase(tavu::PathRoot(dst));
+}
+
+} // namespace
+
+void Transfer::Count(std::uint64_t bytes, unsigned files) {
+  AcquireSRWLockExclusive(&lock_);
+  figures_.totalBytes = bytes;
+  figures_.totalFiles = files;
+  figures_.counted = true;
+  ReleaseSRWLockExclusive(&lock_);
+}
+
+void Transfer::Begin(const std::u16string& file) {
+  AcquireSRWLockExclusive(&lock_);
+  figures_.current = file;
+  fileBase_ = figures_.doneBytes;
+  ReleaseSRWLockExclusive(&lock_);
+}
+
+void Transfer::Advance(std::uint64_t doneInFile) {
+  AcquireSRWLockExclusive(&lock_);
+  figures_.doneBytes = fileBase_ + doneInFile;
+  ReleaseSRWLockExclusive(&lock_);
+}
+
+void Transfer::Finish(std::uint64_t fileBytes) {
+  AcquireSRWLockExclusive(&lock_);
+  figures_.doneBytes = fileBase_ + fileBytes;
+  ++figures_.doneFiles;
+  ReleaseSRWLockExclusive(&lock_);
+}
+
+Transfer::Figures Transfer::Snapshot() const {
+  AcquireSRWLockShared(&lock_);
+  Figures f = figures_;
+  ReleaseSRWLockShared(&lock_);
+  return f;
+}
+
+CopyStep UseCopyStep(CopyStep step) {
+  return std::exchange(copyStep, step);
+}
+
+void CopyFileTo(const std::u16string& src, const std::u16string& dst, Transfer* t) {
   CheckFileMove(src, dst);
-  if (tavu::PathRoot(src) == tavu::PathRoot(dst)) {
-    if (!MoveOneFileTo(src, dst))
-      Fail(u"move failed");
+  Job job(t);
+  CopySingleFile(job, src, dst);
+}
+
+void MoveFileTo(const std::u16string& src, const std::u16string& dst, Transfer* t) {
+  CheckFileMove(src, dst);
+  // A rename only: never a copy that a cancel could not stop.
+  if (MoveFileExW(AsWide(src), AsWide(dst), 0))
     return;
-  }
-  if (!CopyOneFile(src, dst, true))
-    Fail(u"copy failed");
+  if (!AcrossVolumes(GetLastError(), src, dst))
+    Fail(u"move failed");
+  Job job(t);
+  CopySingleFile(job, src, dst);
   // The copy carries the read-only flag; on the source it would only block the deletion.
   const DWORD attrs = AttributesOf(src);
   const bool readOnly = (attrs & FILE_ATTRIBUTE_READONLY) != 0;
@@ -237,7 +419,7 @@ void MoveFileTo(const std::u16string& src, const std::u16string& dst) {
   }
 }
 
-void CopyFolderTo(const std::u16string& src, const std::u16string& dst) {
+void CopyFolderTo(const std::u16string& src, const std::u16string& dst, Transfer* t) {
   if (!IsExistingFolder(src))
     Fail(u"no source folder");
   if (!IsDriveReady(dst))
@@ -245,11 +427,15 @@ void CopyFolderTo(const std::u16string& src, const std::u16string& dst) {
   RefuseIntoSelf(src, dst);
   const auto from = ExcludeTrailingSeparator(src);
   const auto to = ExcludeTrailingSeparator(dst);
+  Job job(t);
+  CountFor(job, from);
   const bool created = !FolderExistsOnDisk(to);
-  if (!CreateFolderTree(to))
+  if (!CreateFolderTree(to, &job.madeFolders))
     Fail(u"destination not created");
   std::size_t failed = 0;
-  CopyTree(from, to, failed);
+  CopyTree(job, from, to, failed);
+  if (job.cut)
+    job.Undo();
   const DWORD attrs = AttributesOf(from);
   if (created && (attrs & kGuarding))
     SetAttributes(to, attrs);
@@ -257,24 +443,36 @@ void CopyFolderTo(const std::u16string& src, const std::u16string& dst) {
     Fail(u"not everything copied");
 }
 
-void MoveFolderTo(const std::u16string& src, const std::u16string& dst) {
+void MoveFolderTo(const std::u16string& src, const std::u16string& dst, Transfer* t) {
   if (!IsExistingFolder(src))
     Fail(u"no source folder");
+  if (!IsDriveReady(dst))
+    Fail(u"no destination drive");
   if (Exists(dst))
     Fail(u"destination exists");
-  if (FoldPathCase(tavu::PathRoot(src)) != FoldPathCase(tavu::PathRoot(dst)))
-    Fail(u"other root");
   RefuseIntoSelf(src, dst);
   const auto from = ExcludeTrailingSeparator(src);
   const auto to = ExcludeTrailingSeparator(dst);
+  Job job(t);
   // One rename moves the whole tree whenever the volume allows it.
-  CreateFolderTree(FolderPart(to));
-  if (MoveFileW(AsWide(from), AsWide(to)))
+  CreateFolderTree(FolderPart(to), &job.madeFolders);
+  if (MoveFileExW(AsWide(from), AsWide(to), 0))
     return;
+  const bool across = AcrossVolumes(GetLastError(), from, to);
   const DWORD attrs = AttributesOf(from);
-  if (!CreateFolderTree(to))
+  if (across)
+    CountFor(job, from);
+  if (!CreateFolderTree(to, &job.madeFolders))
     Fail(u"destination not created");
-  MoveTree(from, to);
+  if (across) {
+    // Everything is copied before any source goes, so that a cancel can
+    // leave the source whole.
+    std::size_t failed = 0;
+    CopyTree(job, from, to, failed);
+    if (job.cut)
+      job.Undo();
+  }
+  MoveTree(from, to, across);
   if (attrs & kGuarding)
     SetAttributes(to, attrs);
   RemoveFolder(from, attrs);

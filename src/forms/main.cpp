@@ -21,6 +21,7 @@
 #include "core/placement.h"
 #include "forms/note.h"
 #include "toolkit/dpi.h"
+#include "toolkit/progress.h"
 
 using tk::TAlign;
 
@@ -234,6 +235,18 @@ void TMainForm::FormCreate() {
 }
 
 LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
+  if (MTransfer && (msg == WM_CLOSE || msg == WM_QUERYENDSESSION)) {
+    // The move or copy stops first, taking back what it made; the commit
+    // then logs it and closes the window.
+    MTransfer->Cancel();
+    MCloseAfterTransfer = true;
+    if (msg == WM_CLOSE)
+      return 0;
+    // The session may end as soon as this returns: let the leftovers go first.
+    for (int i = 0; i < 500 && !MTransfer->ended; ++i)
+      Sleep(10);
+    return TRUE;
+  }
   if (msg == WM_COPYDATA) {
     WMCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lp));
     return 0;
@@ -594,6 +607,10 @@ void TMainForm::BtnCancelClick() {
 // ---- the commit
 
 void TMainForm::BtnOKClick() {
+  // A click that reaches the disabled window during a move or copy (one
+  // posted by another program) would start a second commit inside the first.
+  if (MTransfer)
+    return;
   switch (ComboBox.ItemIndex()) {
   case 0:
     RenameCurrent();
@@ -634,7 +651,8 @@ std::u16string TMainForm::RenameCurrent() {
   } else {
     tk::Application().ShowMessageBox(kRenameFailed, kProgramTitle, MB_OK | MB_ICONERROR);
   }
-  ShowQueueHead();
+  if (!MHeadAfterTransfer)
+    ShowQueueHead();
   return result;
 }
 
@@ -713,9 +731,14 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
   std::u16string folder = MCopyMoveDir;
   if (!PickFolder(move ? u"移動先フォルダの選択" : u"コピー先フォルダの選択", folder))
     return;
+  // The next item comes up once the move or copy is over.
+  MHeadAfterTransfer = true;
   const std::u16string renamed = RenameCurrent();
-  if (renamed.empty())
+  MHeadAfterTransfer = false;
+  if (renamed.empty()) {
+    ShowQueueHead();
     return;
+  }
   const std::u16string destination = tavu::DestinationFor(folder, renamed);
   const bool taken = Pelvane::IsExistingFile(renamed) ? Pelvane::IsExistingFile(destination)
                                                       : Pelvane::IsExistingFolder(destination);
@@ -724,18 +747,35 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
     outcome = tavu::TransferOutcome::Stopped;
     MessageBeep(0);
   } else {
-    try {
-      if (Pelvane::IsExistingFile(renamed))
-        (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination);
-      else
-        (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination);
-    } catch (...) {
-      outcome = tavu::TransferOutcome::Failed;
+    const bool file = Pelvane::IsExistingFile(renamed);
+    Pelvane::Transfer transfer;
+    MTransfer = &transfer;
+    outcome = tk::RunTransfer(
+        Handle(), move ? u"TAVU - 移動" : u"TAVU - コピー", Pelvane::FileNamePart(renamed),
+        transfer, [&] {
+          if (file)
+            (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination, &transfer);
+          else
+            (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination, &transfer);
+        });
+    MTransfer = nullptr;
+    if (outcome != tavu::TransferOutcome::Done)
       MessageBeep(0);
-    }
   }
   MCopyMoveDir = folder;
-  WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
+  const auto next = [this] {
+    ShowQueueHead();
+    // A close asked for during the transfer, unless the emptied queue closed the window already.
+    if (std::exchange(MCloseAfterTransfer, false) && IsWindowVisible(Handle()))
+      Close();
+  };
+  try {
+    WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
+  } catch (...) {
+    next();
+    throw;
+  }
+  next();
 }
 
 namespace {

@@ -17,6 +17,9 @@
 #include "toolkit/menus.h"
 
 class TNoteForm;
+namespace Pelvane {
+class Transfer;
+}
 
 // The main window's class name and title: a later launch finds the running
 // window by both to hand its path over, so they are spelled here alone. The
@@ -155,6 +158,12 @@ private:
   std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
   std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
   HWND MExp = nullptr;
+  // The move or copy under way, while the commit waits for it.
+  Pelvane::Transfer* MTransfer = nullptr;
+  // A close asked for during a move or copy, done once the commit is over.
+  bool MCloseAfterTransfer = false;
+  // Set while a move or copy's rename runs: the next item is shown after the transfer.
+  bool MHeadAfterTransfer = false;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
   // The shell's rename (replaceable for tests, to act as another shell would).

@@ -391,8 +391,8 @@ void TavuTest::TearDown() {
   }
 }
 
-Process& TavuTest::Launch(const std::wstring& tail) {
-  processes_.push_back(std::make_unique<Process>(TavuExe(), tail));
+Process& TavuTest::Launch(const std::wstring& tail, const std::wstring& exe) {
+  processes_.push_back(std::make_unique<Process>(exe.empty() ? TavuExe() : exe, tail));
   Process& p = *processes_.back();
   EXPECT_TRUE(p.Started()) << "cannot start tavu.exe, error " << GetLastError();
   return p;

@@ -128,8 +128,9 @@ protected:
   void SetUp() override;
   void TearDown() override;
 
-  // Starts tavu.exe with the given command-line tail; the test fails if it cannot start.
-  Process& Launch(const std::wstring& tail);
+  // Starts tavu.exe (or `exe`) with the given command-line tail; the test
+  // fails if it cannot start.
+  Process& Launch(const std::wstring& tail, const std::wstring& exe = {});
   // The redirected roaming folder (exists; holds no data folder yet).
   const std::wstring& Roaming() const { return roaming_; }
   const std::wstring& Temp() const { return tempPath_; }

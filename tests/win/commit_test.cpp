@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/fileops.h"
 #include "common/handle.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
@@ -22,6 +23,7 @@
 #include "dialogs.h"
 #include "fixture.h"
 #include "scratch.h"
+#include "slowcopy.h"
 
 namespace {
 
@@ -385,6 +387,60 @@ TEST_F(Commit, TheFileManagerIsAskedToRefreshOnlyWhenStartedWithAPath) {
       EXPECT_TRUE(keys().empty());
   }
   UnregisterClassW(wc.lpszClassName, wc.hInstance);
+}
+
+// A close asked for while a copy runs (the window's close, or the end of
+// the session) stops the copy first, which takes back what it made, and
+// closes the window once the commit has logged it.
+TEST_F(Commit, ClosingDuringALongCopyCancelsItAndThenCloses) {
+  for (const UINT request : {UINT(WM_CLOSE), UINT(WM_QUERYENDSESSION)}) {
+    SCOPED_TRACE(request);
+    const std::u16string n(1, static_cast<char16_t>(u'0' + request % 10));
+    const auto tree = dir.Folder(u"tree" + n), dest = dir.Folder(u"dest" + n);
+    for (char16_t c = u'a'; c <= u'j'; ++c)
+      WriteBytes(tree + u"\\" + c + u".txt", "x");
+    auto w = Open({tree, dir.File(u"next" + n + u".txt")}, 2);
+    tk::Application().MainForm = &w->Form();
+    const HWND main = w->Handle();
+    HWND progress = nullptr, owner = nullptr;
+    wchar_t button[16] = {};
+    LRESULT answer = -1;
+    Pelvane::UseCopyStep(testsupport::SlowCopy);
+    std::thread closer([&] {
+      const ULONGLONG deadline = GetTickCount64() + 8000;
+      while (!progress && GetTickCount64() < deadline) {
+        Sleep(20);
+        progress = FindWindowW(L"#32770", L"TAVU - コピー");
+      }
+      owner = GetWindow(progress, GW_OWNER);
+      GetDlgItemTextW(progress, IDCANCEL, button, 16);
+      // The session may end once the answer is given: the copy must be gone by then.
+      if (request == WM_CLOSE)
+        PostMessageW(main, WM_CLOSE, 0, 0);
+      else if (SendMessageW(main, WM_QUERYENDSESSION, 0, 0) &&
+               !Exists(dest + u"\\" + Pelvane::FileNamePart(tree)))
+        answer = TRUE;
+    });
+    {
+      DialogDriver picker(Pick(dest));
+      (*w)->BtnOK.Click();
+    }
+    closer.join();
+    Pelvane::UseCopyStep(nullptr);
+    ASSERT_NE(progress, nullptr) << "no progress window";
+    EXPECT_EQ(owner, main);
+    EXPECT_EQ(std::wstring(button), L"キャンセル");
+    EXPECT_FALSE(IsWindow(progress));
+    if (request == WM_QUERYENDSESSION) {
+      EXPECT_EQ(answer, TRUE) << "the session was let end before the copy was taken back";
+    }
+    EXPECT_TRUE(tk::Application().Terminated()) << "the window stayed open";
+    EXPECT_FALSE(Exists(dest + u"\\" + Pelvane::FileNamePart(tree)));
+    EXPECT_EQ(ReadBytes(tree + u"\\j.txt"), "x");
+    ASSERT_FALSE(LogTexts().empty());
+    EXPECT_EQ(LogTexts().front(),
+              tree + u" -> " + dest + u"\\" + Pelvane::FileNamePart(tree) + u" コピー中止");
+  }
 }
 
 } // namespace

@@ -292,14 +292,14 @@ std::optional<UndoEntry> RecordStep(UndoJournal& journal, const std::optional<Un
   return alone;
 }
 
-void KeepUndone(UndoJournal& journal, const UndoEntry& entry, std::size_t left) {
+void ReplaceEntry(UndoJournal& journal, const UndoEntry& entry, const UndoEntry& left) {
   const auto it = std::find(journal.begin(), journal.end(), entry);
   if (it == journal.end())
     return;
-  if (left == 0)
+  if (left.steps.empty())
     journal.erase(it);
   else
-    it->steps.resize(std::min(left, it->steps.size()));
+    *it = left;
 }
 
 UndoRefusal CheckUndo(const UndoStep& step, const Found& at, const Found& back, bool folderThere) {

@@ -74,9 +74,9 @@ void InsertEntry(UndoJournal& journal, UndoEntry entry, std::size_t limit = kJou
 // stands; nothing when the step makes no valid entry (it is not recorded).
 std::optional<UndoEntry> RecordStep(UndoJournal& journal, const std::optional<UndoEntry>& opened,
                                     UndoStep step);
-// After an undo of `entry` that took back all but its first `left` steps:
-// the newest entry equal to it keeps only those, or leaves with none.
-void KeepUndone(UndoJournal& journal, const UndoEntry& entry, std::size_t left);
+// After an undo of `entry`: the newest entry equal to it becomes `left`, the
+// steps not taken back, or leaves the journal when there are none.
+void ReplaceEntry(UndoJournal& journal, const UndoEntry& entry, const UndoEntry& left);
 
 // What is found at a path when an undo step is checked.
 struct Found {

@@ -49,19 +49,16 @@ TEST(Journal, ADamagedLineIsSkippedAndTheOthersStay) {
       "R\tC:\\d\\a\tC:\\d\\b\t01\t2",                   // not as written
       "R\tC:\\d\\a\tC:\\d\\b\t4294967296\t2",           // volume past 32 bits
       "R\tC:\\d\\a\tC:\\d\\b\t1\t18446744073709551616", // index past 64 bits
-      "R\tC:\\d\\a\tC:\\d\\b\t-1\t2",
-      "R\tC:\\d\\a\x01\tC:\\d\\b\t1\t2",  // a control character unescaped
-      "R\tC:\\d\\a%00\tC:\\d\\b\t1\t2",   // an escape cut short
-      "R\tC:\\d\\a%0000\tC:\\d\\b\t1\t2", // a NUL would cut the path
-      "R\td\\a\tC:\\d\\b\t1\t2",          // not a full path
-      "R\tC:a\tC:\\d\\b\t1\t2",
+      "R\tC:\\d\\a\x01\tC:\\d\\b\t1\t2",                // a control character unescaped
+      "R\tC:\\d\\a%00\tC:\\d\\b\t1\t2",                 // an escape cut short
+      "R\tC:\\d\\a%0000\tC:\\d\\b\t1\t2",               // a NUL would cut the path
+      "R\td\\a\tC:\\d\\b\t1\t2",                        // not a full path
       "R\t\\\\srv\tC:\\d\\b\t1\t2",
       "R\tC:\\d\\a\tC:\\e\\b\t1\t2",                           // a rename into another folder
       "R\tC:\\d\\a\tC:\\d\\a\t1\t2",                           // no change
       "M\tC:\\d\\a\tE:\\t\\b\t1\t2",                           // a move that changes the name
       "R\tC:\\d\\a\tC:\\d\\b\t1\t2\tM\tC:\\d\\c\tE:\\c\t1\t2", // a move not of the renamed
       "M\tC:\\d\\b\tE:\\b\t1\t2\tR\tE:\\b\tE:\\c\t1\t2",       // a rename after the move
-      "R\tC:\\d\\a\tC:\\d\\b\t1\t2\tM\tC:\\d\\b\tE:\\b\t1\t2\tM\tE:\\b\tF:\\b\t1\t2",
       "",
       "R\tC:\\d\\\xE9\tC:\\d\\b\t1\t2",         // not UTF-8
       "R\tC:\\d\\\xED\xA0\x80\tC:\\d\\b\t1\t2", // an encoded surrogate
@@ -113,63 +110,13 @@ TEST(Journal, AMoveOrCopyJoinsTheEntryOfItsRename) {
   EXPECT_FALSE(RecordStep(journal, std::nullopt, Rename(u"C:\\d\\c", u"C:\\d\\c")));
   EXPECT_EQ(journal.size(), 4u);
 
-  KeepUndone(journal, both, 1);
-  EXPECT_EQ(journal[1], UndoEntry{{Rename(u"C:\\d\\a", u"C:\\d\\b")}});
-  KeepUndone(journal, journal[1], 0);
+  const UndoEntry renameLeft{{Rename(u"C:\\d\\a", u"C:\\d\\b", 8)}};
+  ReplaceEntry(journal, both, renameLeft);
+  EXPECT_EQ(journal[1], renameLeft);
+  ReplaceEntry(journal, both, UndoEntry{}); // no longer there: nothing changes
+  EXPECT_EQ(journal.size(), 4u);
+  ReplaceEntry(journal, renameLeft, UndoEntry{});
   EXPECT_EQ(journal.size(), 3u);
-}
-
-TEST(Undo, AStepIsTakenBackOnlyFromWhatTheJournalNames) {
-  const ItemIdentity same{0x1234ABCD, 7}, other{0x1234ABCD, 8};
-  const Found gone{}, item{true, same}, stranger{true, other}, unknown{true, std::nullopt};
-  Found copy{true, ItemIdentity{5, 99}, 12, 133000000000000000};
-  Found edited = copy;
-  edited.lastWrite += 1;
-  const auto rename = Rename(u"C:\\d\\a", u"C:\\d\\b");
-  const auto move = Move(u"C:\\d\\b", u"E:\\b");
-  const auto copied = Copy(u"C:\\d\\b", u"E:\\b");
-  const struct {
-    UndoStep step;
-    Found at, back;
-    bool folderThere;
-    UndoRefusal want;
-  } rows[] = {
-      {rename, item, gone, true, UndoRefusal::None},
-      {rename, item, item, true, UndoRefusal::None}, // a change of letter case
-      {rename, gone, gone, true, UndoRefusal::Gone},
-      {rename, stranger, gone, true, UndoRefusal::Replaced},
-      {rename, unknown, gone, true, UndoRefusal::Failed},
-      {rename, item, stranger, true, UndoRefusal::Taken},
-      {move, item, gone, true, UndoRefusal::None},
-      {move, item, gone, false, UndoRefusal::FolderGone},
-      {move, item, item, true, UndoRefusal::Taken},
-      {copied, copy, stranger, false, UndoRefusal::None}, // the source plays no part
-      {copied, edited, gone, true, UndoRefusal::Changed},
-      {copied, Found{true, ItemIdentity{5, 99}, 13, 133000000000000000}, gone, true,
-       UndoRefusal::Changed},
-      {copied, stranger, gone, true, UndoRefusal::Replaced},
-  };
-  for (std::size_t i = 0; i < std::size(rows); ++i)
-    EXPECT_EQ(CheckUndo(rows[i].step, rows[i].at, rows[i].back, rows[i].folderThere), rows[i].want)
-        << "row " << i;
-}
-
-TEST(Undo, TheBoxSaysWhyAndTheLogReadsBackwards) {
-  const auto rename = Rename(u"C:\\d\\a.txt", u"C:\\d\\b.txt");
-  const auto move = Move(u"C:\\d\\b.txt", u"E:\\t\\b.txt");
-  const auto copy = Copy(u"C:\\d\\b.txt", u"E:\\t\\b.txt");
-  EXPECT_EQ(RefusalText(UndoRefusal::Taken, rename, {move}),
-            u"元に戻せません。\r\n「C:\\d\\a.txt」はほかのファイルまたはフォルダが使っています。"
-            u"\r\n移動は元に戻しました。");
-  EXPECT_EQ(RefusalText(UndoRefusal::Gone, copy, {}),
-            u"元に戻せません。\r\n「E:\\t\\b.txt」が見つかりません。");
-  EXPECT_EQ(RefusalText(UndoRefusal::FolderGone, Move(u"C:\\b", u"E:\\b"), {}),
-            u"元に戻せません。\r\n移動元のフォルダ「C:\\」が見つかりません。");
-  for (auto why : {UndoRefusal::Replaced, UndoRefusal::Changed, UndoRefusal::Failed})
-    EXPECT_TRUE(RefusalText(why, copy, {}).starts_with(u"元に戻せません。\r\n"));
-  EXPECT_EQ(UndoLogText(rename), u"C:\\d\\b.txt->C:\\d\\a.txt 元に戻す");
-  EXPECT_EQ(UndoLogText(move), u"E:\\t\\b.txt -> C:\\d\\b.txt 移動 元に戻す");
-  EXPECT_EQ(UndoLogText(copy), u"E:\\t\\b.txt -> C:\\d\\b.txt コピー 元に戻す");
 }
 
 } // namespace

@@ -638,7 +638,7 @@ TEST(DateEntries, AreHiddenWithoutAnExistingItem) {
   ASSERT_TRUE(DeleteFileW(AsWide(gone)));
   f.BtnEditClick();
   ASSERT_EQ(seam.calls.size(), 2u);
-  EXPECT_EQ(seam.calls[1].lines.size(), 9u);
+  EXPECT_EQ(seam.calls[1].lines.size(), 10u);
   EXPECT_FALSE(f.PPDate1.Visible);
 }
 
@@ -656,12 +656,12 @@ TEST(DateEntries, InsertTheDateShownAtTheNameFieldsCaret) {
   seam.choose = [&](const std::vector<wintest::Line>& lines) {
     // The item's time changes while the menu is open; the date shown is the one inserted.
     SetLastWrite(file, false, Utc(2025, 5, 5, 3));
-    return lines.at(11).id; // PPDate4
+    return lines.at(12).id; // PPDate4
   };
   f.BtnEdit.SetFocus();
   SendMessageW(f.BtnEdit.Handle(), BM_CLICK, 0, 0);
   ASSERT_EQ(seam.calls.size(), 1u);
-  EXPECT_EQ(seam.calls[0].lines.at(11).text, u"2024-01-02");
+  EXPECT_EQ(seam.calls[0].lines.at(12).text, u"2024-01-02");
   EXPECT_EQ(f.EditName.Text(), u"2024-01-02report");
   EXPECT_EQ(f.EditExt.Text(), u"txt");
   EXPECT_EQ(GetFocus(), f.BtnEdit.Handle());

@@ -45,6 +45,8 @@ public:
           wchar_t text[512] = {};
           GetDlgItemTextW(dialog, 0xFFFF, text, 512);
           shown = ToU16(text);
+          GetWindowTextW(dialog, text, 512);
+          title = ToU16(text);
           answer(dialog);
           answered = true;
         }) {}
@@ -54,6 +56,7 @@ public:
 
   std::atomic<bool> answered{false};
   std::u16string shown; // a message box's text
+  std::u16string title;
 
 private:
   std::thread thread_;

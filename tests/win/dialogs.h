@@ -35,7 +35,7 @@ public:
       : thread_([this, answer] {
           const ULONGLONG deadline = GetTickCount64() + 8000;
           HWND dialog = nullptr;
-          while (!dialog && GetTickCount64() < deadline) {
+          while (!dialog && !cancelled_ && GetTickCount64() < deadline) {
             Sleep(20);
             EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
           }
@@ -51,6 +51,8 @@ public:
           answered = true;
         }) {}
   ~DialogDriver() { thread_.join(); }
+  // Stops waiting for a dialog that has not come by now.
+  void Cancel() { cancelled_ = true; }
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
 
@@ -59,6 +61,7 @@ public:
   std::u16string title;
 
 private:
+  std::atomic<bool> cancelled_{false};
   std::thread thread_;
 };
 

@@ -32,21 +32,32 @@ using wintest::DialogDriver;
 using wintest::MainWindow;
 using wintest::ScratchFolder;
 
-// Shift+Ctrl+Z pressed in the focused window, as the keyboard delivers it.
-void PressUndo() {
+// A message box as a test saw it: its title and text.
+struct Box {
+  std::u16string title, text;
+  bool operator==(const Box&) const = default;
+};
+const Box kNoBox{};
+
+// Shift+Ctrl+Z pressed in the focused window, as the keyboard delivers it;
+// gives the box it brought up, answered with OK.
+Box PressUndo() {
   BYTE saved[256], keys[256];
   GetKeyboardState(saved);
   std::memcpy(keys, saved, sizeof keys);
   keys[VK_SHIFT] = keys[VK_CONTROL] = 0x80;
   SetKeyboardState(keys);
   HWND target = GetFocus();
-  ASSERT_NE(target, nullptr);
+  EXPECT_NE(target, nullptr);
+  DialogDriver box(wintest::PressOk);
   PostMessageW(target, WM_KEYDOWN, 'Z', 1);
   EXPECT_TRUE(wintest::PumpUntil([&] {
     MSG m;
     return !PeekMessageW(&m, target, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE);
   }));
+  box.Cancel();
   SetKeyboardState(saved);
+  return {box.title, box.shown};
 }
 
 // Every file and folder under a folder with its content: what "nothing changed" compares.
@@ -165,7 +176,7 @@ TEST_F(Undo, EachKindOfOkIsTakenBackInAWindowOpenBeforeItAndItsItemComesFirst) {
     } else {
       later->EditName.SetFocus();
     }
-    PressUndo();
+    EXPECT_EQ(PressUndo(), kNoBox);
 
     EXPECT_EQ(Tree(src), srcBefore);
     EXPECT_EQ(Tree(dest), destBefore);
@@ -232,11 +243,8 @@ TEST_F(Undo, ARefusalChangesNothingAndSaysWhy) {
     const auto before = Tree(dir.Root());
     MainWindow w;
     w->EditName.SetFocus();
-    DialogDriver box(wintest::PressOk);
-    PressUndo();
-    EXPECT_EQ(box.title, u"TAVU");
-    EXPECT_EQ(box.shown,
-              u"元に戻せません。\r\n" + (r.before + (u"「" + done.*r.path + u"」")) + r.after);
+    const std::u16string why = r.before + (u"「" + done.*r.path + u"」") + r.after;
+    EXPECT_EQ(PressUndo(), (Box{u"TAVU", u"元に戻せません。\r\n" + why}));
     EXPECT_EQ(Tree(dir.Root()), before);
     EXPECT_TRUE(wintest::Items(*w).empty());
   }
@@ -250,17 +258,15 @@ TEST_F(Undo, WhatIsTakenBackStaysSoAndTheEntryKeepsTheRest) {
   const auto rename = Pelvane::ReadJournal().at(0).steps.at(0);
   MainWindow w;
   w->EditName.SetFocus();
-  DialogDriver box(wintest::PressOk);
-  PressUndo();
-  EXPECT_EQ(box.shown, u"元に戻せません。\r\n「" + item +
-                           u"」はほかのファイルまたはフォルダが使っています。\r\n移動は元に戻しま"
-                           u"した。");
+  EXPECT_EQ(PressUndo().text, u"元に戻せません。\r\n「" + item +
+                                  u"」はほかのファイルまたはフォルダが使っています。\r\n移動は元"
+                                  u"に戻しました。");
   EXPECT_EQ(ReadBytes(done.renamed), "content");
   EXPECT_FALSE(Exists(done.dest));
   EXPECT_EQ(Pelvane::ReadJournal(), tavu::UndoJournal{tavu::UndoEntry{{rename}}});
   // Once the name is free again, the rest is taken back.
   DeleteFileW(AsWide(item));
-  PressUndo();
+  EXPECT_EQ(PressUndo(), kNoBox);
   EXPECT_EQ(ReadBytes(item), "content");
   EXPECT_TRUE(Pelvane::ReadJournal().empty());
 }

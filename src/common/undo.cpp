@@ -85,14 +85,21 @@ bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string&
   return false;
 }
 
-// Moves the item back into the folder it came from: a folder as a whole
-// (a move of one never leaves its volume's root), a file as OK moved it.
+// Moves the item back into the folder it came from: a file as OK moved it,
+// a folder in one step; only one that OK moved to another volume under the
+// same root goes back entry by entry.
 bool MoveBack(const std::u16string& from, const std::u16string& to) {
   try {
-    if (!IsExistingFolder(from))
+    if (!IsExistingFolder(from)) {
       MoveFileTo(from, to);
-    else if (!MoveFileExW(AsWide(from), AsWide(to), 0))
-      MoveFolderTo(from, to);
+      return true;
+    }
+    if (MoveFileExW(AsWide(from), AsWide(to), 0))
+      return true;
+    // A folder held busy stays whole where it is.
+    if (GetLastError() != ERROR_NOT_SAME_DEVICE)
+      return false;
+    MoveFolderTo(from, to);
     return true;
   } catch (const tavu::Exception&) {
     return false;

@@ -528,7 +528,7 @@ FILETIME CreationTime(const std::u16string& path) {
 // The six date lines of an opened edit menu (they follow the restore item and a separator).
 std::vector<std::u16string> DateLines(const std::vector<wintest::Line>& lines) {
   std::vector<std::u16string> out;
-  for (std::size_t i = 8; i < 14 && i < lines.size(); ++i)
+  for (std::size_t i = 9; i < 15 && i < lines.size(); ++i)
     out.push_back(lines[i].text);
   return out;
 }
@@ -561,11 +561,11 @@ TEST(DateEntries, ShowTodayAndTheItemsLocalDates) {
     f.BtnEditClick();
     ASSERT_FALSE(seam.calls.empty());
     const auto& lines = seam.calls.back().lines;
-    ASSERT_EQ(lines.size(), 16u);
+    ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(DateLines(lines), (std::vector<std::u16string>{today.first, today.second,
                                                              r.lastWrite.first, r.lastWrite.second,
                                                              r.creation.first, r.creation.second}));
-    for (std::size_t i = 8; i < 14; ++i)
+    for (std::size_t i = 9; i < 15; ++i)
       EXPECT_FALSE(lines[i].grayed);
     f.BtnCancelClick();
   }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -82,13 +83,19 @@ std::map<std::u16string, std::string> Tree(const std::u16string& root) {
 
 // The folder of Wine's desktop trash, where the shell's Recycle Bin puts things.
 std::u16string TrashFiles() {
-  wchar_t home[MAX_PATH] = {};
-  if (!GetEnvironmentVariableW(L"WINEHOMEDIR", home, MAX_PATH))
+  wchar_t buf[MAX_PATH] = {};
+  std::u16string data;
+  if (GetEnvironmentVariableW(L"XDG_DATA_HOME", buf, MAX_PATH) && buf[0] == L'/') {
+    data = u"Z:" + ToU16(buf);
+    std::replace(data.begin(), data.end(), u'/', u'\\');
+  } else if (GetEnvironmentVariableW(L"WINEHOMEDIR", buf, MAX_PATH)) {
+    data = ToU16(buf) + u"\\.local\\share";
+    if (data.starts_with(u"\\??\\"))
+      data.erase(0, 4);
+  } else {
     return {};
-  std::u16string path = ToU16(home);
-  if (path.starts_with(u"\\??\\"))
-    path.erase(0, 4);
-  return path + u"\\.local\\share\\Trash\\files";
+  }
+  return data + u"\\Trash\\files";
 }
 
 class Undo : public testing::Test {

@@ -57,7 +57,8 @@ void CheckCommands(const std::u16string& text, std::size_t caret, const std::u16
   FUZZ_CHECK(inserted == before + loaded + after);
 
   // Each menu item is on exactly when its command would act.
-  const auto state = EditMenuFor(EditFieldView{text, caret, loaded});
+  const bool journalEntry = caret % 2 != 0;
+  const auto state = EditMenuFor(EditFieldView{text, caret, loaded}, journalEntry);
   const auto applies = [&](CaretCommand c) { return ApplyCaretCommand(c, text, caret).applies; };
   FUZZ_CHECK(state.cutBefore == applies(CaretCommand::CutBefore));
   FUZZ_CHECK(state.cutAfter == applies(CaretCommand::CutAfter));
@@ -65,11 +66,12 @@ void CheckCommands(const std::u16string& text, std::size_t caret, const std::u16
   FUZZ_CHECK(state.copyAfter == applies(CaretCommand::CopyAfter));
   FUZZ_CHECK(state.xch == applies(CaretCommand::Xch));
   FUZZ_CHECK(state.undo == (text != loaded));
-  FUZZ_CHECK(EditMenuFor(std::nullopt) == EditMenuState{});
-  for (int slot = 0; slot <= 7; ++slot) {
+  FUZZ_CHECK(state.undoLast == journalEntry);
+  FUZZ_CHECK(EditMenuFor(std::nullopt, journalEntry) == EditMenuState{.undoLast = journalEntry});
+  for (int slot = 0; slot <= 8; ++slot) {
     const bool enabled = SlotEnabled(state, slot);
     FUZZ_CHECK(slot >= 1 || !enabled);
-    FUZZ_CHECK(slot <= 6 || !enabled);
+    FUZZ_CHECK(slot <= 7 || !enabled);
   }
 }
 
@@ -86,7 +88,7 @@ void CheckShortCut(std::uint32_t key, std::uint8_t modifiers) {
   }
   const int slot = MatchShortCut(code, kMainShortCuts);
   int expected = 0;
-  for (int s = 6; s >= 1; --s)
+  for (int s = 7; s >= 1; --s)
     if (code != 0 && kMainShortCuts[s - 1] == code)
       expected = s;
   FUZZ_CHECK(slot == expected);

@@ -60,7 +60,7 @@ void EnterProgramFolder() {
 
 } // namespace
 
-std::string ReadWholeFile(const std::u16string& path) {
+std::string ReadWholeFile(const std::u16string& path, std::size_t limit) {
   FileSteps& files = Files();
   // Others may go on reading it, but nobody may write while we read. A
   // failed close loses nothing here, so its result does not matter.
@@ -68,9 +68,12 @@ std::string ReadWholeFile(const std::u16string& path) {
   if (!file)
     ThrowCannotOpen(path, LastErrorOr(ERROR_OPEN_FAILED));
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF)
+  if (!GetFileSizeEx(file.Get(), &size))
     ThrowCannotOpen(path, ERROR_NOT_ENOUGH_MEMORY);
-  std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+  const auto wanted = std::min<ULONGLONG>(static_cast<ULONGLONG>(size.QuadPart), limit);
+  if (wanted > 0x7FFFFFFF)
+    ThrowCannotOpen(path, ERROR_NOT_ENOUGH_MEMORY);
+  std::string bytes(static_cast<std::size_t>(wanted), '\0');
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD got = 0;

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,9 @@ std::u16string SystemMessage(DWORD error);
 // is a drive root.
 std::u16string ProgramFolder();
 
-// The whole file's bytes, read while nobody may write it. Throws the
-// "cannot be opened" error when it cannot be read.
-std::string ReadWholeFile(const std::u16string& path);
+// The whole file's bytes, or its first `limit` bytes, read while nobody may
+// write it. Throws the "cannot be opened" error when it cannot be read.
+std::string ReadWholeFile(const std::u16string& path, std::size_t limit = SIZE_MAX);
 
 // Writes the bytes beside the file, flushes them, then puts them in the
 // file's place in one step, every step through Files(); the file keeps its

@@ -68,8 +68,9 @@ std::u16string InsertedAtCaret(std::u16string_view text, std::size_t caret,
   return result;
 }
 
-EditMenuState EditMenuFor(const std::optional<EditFieldView>& field) {
+EditMenuState EditMenuFor(const std::optional<EditFieldView>& field, bool journalEntry) {
   EditMenuState state;
+  state.undoLast = journalEntry;
   if (!field)
     return state;
   const std::size_t n = field->text.size();
@@ -119,6 +120,8 @@ bool SlotEnabled(const EditMenuState& state, int slot) {
     return state.copyAfter;
   case 6:
     return state.xch;
+  case 7:
+    return state.undoLast;
   default:
     return false;
   }

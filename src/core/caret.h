@@ -45,7 +45,7 @@ struct EditFieldView {
   std::size_t caret = 0;
   std::u16string_view loaded; // what restoring the current item would put into this field
 };
-// Enabled flags of the six edit-menu items.
+// Enabled flags of the seven edit-menu items that have a shortcut.
 struct EditMenuState {
   bool cutBefore = false;
   bool cutAfter = false;
@@ -53,10 +53,13 @@ struct EditMenuState {
   bool copyAfter = false;
   bool xch = false;
   bool undo = false;
+  bool undoLast = false; // take back the last OK
   friend bool operator==(const EditMenuState&, const EditMenuState&) = default;
 };
-// The six flags for the field last entered; all off while no field has been entered.
-EditMenuState EditMenuFor(const std::optional<EditFieldView>& field);
+// The flags for the field last entered (the caret commands and the restore
+// are off while no field has been entered) and for whether the undo journal
+// holds an entry to take back.
+EditMenuState EditMenuFor(const std::optional<EditFieldView>& field, bool journalEntry);
 
 // Shortcut codes: the virtual-key code in the low byte, plus these modifier bits.
 inline constexpr std::uint16_t kShortCutShift = 0x2000;
@@ -68,8 +71,8 @@ inline constexpr std::uint32_t kKeyDataAlt = 0x20000000u;
 // The shortcut code of a key with its modifiers; 0 for a virtual-key code above 255.
 std::uint16_t ShortCutCode(std::uint32_t virtualKey, bool shift, bool ctrl, bool alt);
 
-// The main window's shortcut slots 1..6 (array index 0..5) and the item each one runs.
-using ShortCutTable = std::array<std::uint16_t, 6>;
+// The main window's shortcut slots 1..7 (array index 0..6) and the item each one runs.
+using ShortCutTable = std::array<std::uint16_t, 7>;
 inline constexpr ShortCutTable kMainShortCuts = {
     0x6025, // 1 Shift+Ctrl+Left:  PPCaretCutBefore
     0x6027, // 2 Shift+Ctrl+Right: PPCaretCutAfter
@@ -77,12 +80,13 @@ inline constexpr ShortCutTable kMainShortCuts = {
     0x6026, // 4 Shift+Ctrl+Up:    PPCaretCopyBefore
     0x6028, // 5 Shift+Ctrl+Down:  PPCaretCopyAfter
     0x6024, // 6 Shift+Ctrl+Home:  PPCaretXch
+    0x605A, // 7 Shift+Ctrl+Z:     PPUndoLast
 };
 
-// The first slot (1..6) whose code equals `code` exactly, modifiers included;
+// The first slot (1..7) whose code equals `code` exactly, modifiers included;
 // 0 when none does. A code of 0 matches nothing, not even an unfilled slot.
 int MatchShortCut(std::uint16_t code, const ShortCutTable& table);
-// Whether the item that shortcut slot 1..6 runs is enabled; false for any other slot.
+// Whether the item that shortcut slot 1..7 runs is enabled; false for any other slot.
 bool SlotEnabled(const EditMenuState& state, int slot);
 
 } // namespace tavu

@@ -33,6 +33,8 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
   }
 }
 
+} // namespace
+
 // Each maximal ill-formed subsequence becomes one U+FFFD, the way current
 // platform converters and browsers agree on, so overlong forms, encoded
 // surrogates and values past U+10FFFF never reach a path.
@@ -88,6 +90,8 @@ std::u16string DecodeUtf8(std::string_view bytes) {
   return out;
 }
 
+namespace {
+
 // Code units are kept as they are, lone surrogates included: UTF-16 is the
 // platform's own form, and a file name may hold them.
 std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
@@ -128,6 +132,8 @@ bool IsLow(char16_t c) {
   return c >= 0xDC00 && c <= 0xDFFF;
 }
 
+} // namespace
+
 // UTF-8 cannot carry a lone surrogate; it is written as U+FFFD.
 std::string EncodeUtf8(const std::u16string& text) {
   std::string out;
@@ -145,6 +151,8 @@ std::string EncodeUtf8(const std::u16string& text) {
   }
   return out;
 }
+
+namespace {
 
 std::string EncodeUtf16(const std::u16string& text, bool bigEndian) {
   std::string out;

@@ -27,6 +27,11 @@ std::u16string DecodeText(std::string_view bytes, TextEncoding encoding, const C
 // The file's bytes for the text: ANSI without a mark, UTF-8 and UTF-16 with theirs.
 std::string EncodeText(const std::u16string& text, TextEncoding encoding, const CodePage& ansi);
 
+// UTF-8 without a byte-order mark, both ways: each ill-formed sequence reads
+// as one U+FFFD, and a lone surrogate is written as U+FFFD.
+std::u16string DecodeUtf8(std::string_view bytes);
+std::string EncodeUtf8(const std::u16string& text);
+
 // The lines of a text: CR LF, a lone CR and a lone LF each end one; a break at the end adds none.
 std::vector<std::u16string> SplitLines(std::u16string_view text);
 // Every line followed by CR LF, the last one included.

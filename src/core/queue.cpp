@@ -18,6 +18,19 @@ bool WorkQueue::Add(const std::u16string& path) {
   return true;
 }
 
+void WorkQueue::PutFirst(const std::u16string& path) {
+  auto folded = fold_(path);
+  int queued = -1;
+  if (index_.count(folded) != 0)
+    for (int i = 0, n = list_.Count(); i < n && queued < 0; ++i)
+      if (fold_(list_.Item(i)) == folded)
+        queued = i;
+  list_.Insert(0, path);
+  if (queued >= 0)
+    list_.Delete(queued + 1);
+  index_.insert(std::move(folded));
+}
+
 void WorkQueue::RemoveHead() {
   if (list_.Count() == 0)
     return;

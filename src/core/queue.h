@@ -14,6 +14,8 @@ public:
   virtual std::u16string Item(int index) const = 0;
   // Appends at the end; throws tavu::Exception when the list cannot take it.
   virtual void Append(const std::u16string& path) = 0;
+  // Puts the path in at the index; throws as Append does.
+  virtual void Insert(int index, const std::u16string& path) = 0;
   virtual void Delete(int index) = 0;
 };
 
@@ -33,6 +35,8 @@ public:
   bool Contains(const std::u16string& path) const;
   // Appends the path unless an equal one is queued; reports whether it was appended.
   bool Add(const std::u16string& path);
+  // Puts the path at the head; an equal one queued elsewhere leaves its place.
+  void PutFirst(const std::u16string& path);
   // Deletes item 0 if there is one.
   void RemoveHead();
   // Makes the index anew from the list (after the list was rebuilt).

@@ -10,9 +10,11 @@
 #include "common/fileops.h"
 #include "common/inifile.h"
 #include "common/itemdates.h"
+#include "common/journal.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
 #include "common/placement.h"
+#include "common/undo.h"
 #include "common/wide.h"
 #include "core/dates.h"
 #include "core/error.h"
@@ -68,6 +70,7 @@ TMainForm::TMainForm()
                        u"キャレット位置より後ろを切り取り(&C) Shift+Ctrl+↓"),
       PPCaretXch(this, u"PPCaretXch", u"キャレット位置より前と後ろを入れ替え(&X) Shift+Ctrl+Home"),
       N1(this, u"N1", u"-"), PPUndo(this, u"PPUndo", u"元の名前を入力(&Z) Ctrl+N"),
+      PPUndoLast(this, u"PPUndoLast", u"直前の変更を元に戻す(&U) Shift+Ctrl+Z"),
       N3(this, u"N3", u"-"), PPDate1(this, u"PPDate1"), PPDate2(this, u"PPDate2"),
       PPDate3(this, u"PPDate3"), PPDate4(this, u"PPDate4"), PPDate5(this, u"PPDate5"),
       PPDate6(this, u"PPDate6"), N4(this, u"N4", u"-"), PPNote(this, u"PPNote", u"単語帳"),
@@ -95,6 +98,7 @@ TMainForm::TMainForm()
   EditExt.OnEnter = [this] { EditExtEnter(); };
   PPMostTop.OnClick = [this] { PPMostTopClick(); };
   PPUndo.OnClick = [this] { PPUndoClick(); };
+  PPUndoLast.OnClick = [this] { PPUndoLastClick(); };
   PPNote.OnClick = [this] { PPNoteClick(); };
 
   PPEdit.OnPopup = [this] { PPEditPopup(); };
@@ -188,6 +192,7 @@ void TMainForm::BuildMenus() {
                   &PPCaretXch,
                   &N1,
                   &PPUndo,
+                  &PPUndoLast,
                   &N3,
                   &PPDate1,
                   &PPDate2,
@@ -198,7 +203,7 @@ void TMainForm::BuildMenus() {
                   &N4,
                   &PPNote};
   for (auto* item : {&PPCaretCutBefore, &PPCaretCutAfter, &PPCaretCopyBefore, &PPCaretCopyAfter,
-                     &PPCaretXch, &PPUndo})
+                     &PPCaretXch, &PPUndo, &PPUndoLast})
     item->Enabled = false;
 }
 
@@ -392,13 +397,21 @@ void TMainForm::UpdateEditMenu() {
     const int caret = MEdit->CaretIndex();
     field = tavu::EditFieldView{text, static_cast<std::size_t>(caret < 0 ? 0 : caret), loaded};
   }
-  const tavu::EditMenuState state = tavu::EditMenuFor(field);
+  // The journal is read afresh: another window may have taken back or added
+  // an entry since. One that cannot be read offers nothing to take back.
+  bool journalEntry = false;
+  try {
+    journalEntry = !Pelvane::ReadJournal().empty();
+  } catch (const tavu::Exception&) {
+  }
+  const tavu::EditMenuState state = tavu::EditMenuFor(field, journalEntry);
   PPCaretCutBefore.Enabled = state.cutBefore;
   PPCaretCutAfter.Enabled = state.cutAfter;
   PPCaretCopyBefore.Enabled = state.copyBefore;
   PPCaretCopyAfter.Enabled = state.copyAfter;
   PPCaretXch.Enabled = state.xch;
   PPUndo.Enabled = state.undo;
+  PPUndoLast.Enabled = state.undoLast;
 }
 
 bool TMainForm::IsShortCut(const MSG& msg) {
@@ -428,6 +441,7 @@ bool TMainForm::IsShortCut(const MSG& msg) {
       {PPCaretCopyBefore, &TMainForm::PPCaretCopyBeforeClick},
       {PPCaretCopyAfter, &TMainForm::PPCaretCopyAfterClick},
       {PPCaretXch, &TMainForm::PPCaretXchClick},
+      {PPUndoLast, &TMainForm::PPUndoLastClick},
   };
   const Command& command = commands[slot - 1];
   if (command.item.Enabled)
@@ -637,6 +651,7 @@ std::u16string TMainForm::RenameCurrent() {
       !tavu::FitsLinuxFileName(tavu::FileNamePart(newPath))) {
     tk::Application().ShowMessageBox(kNameTooLong, kProgramTitle, MB_OK | MB_ICONERROR);
   } else if (RenameItem(oldPath, newPath)) {
+    JournalStep(tavu::StepKind::Rename, oldPath, newPath);
     result = newPath;
     // The item has its new name whatever happens to the log: a log error is
     // shown, and the commit still finishes, so the queue never keeps a path
@@ -762,6 +777,8 @@ void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
     if (outcome != tavu::TransferOutcome::Done)
       MessageBeep(0);
   }
+  if (outcome == tavu::TransferOutcome::Done)
+    JournalStep(move ? tavu::StepKind::Move : tavu::StepKind::Copy, renamed, destination);
   MCopyMoveDir = folder;
   const auto next = [this] {
     ShowQueueHead();
@@ -898,6 +915,60 @@ void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
   // A hand-off into a non-empty queue must not touch what the user is typing.
   if (wasEmpty)
     LoadCurrentItem();
+}
+
+// ---- the undo journal
+
+void TMainForm::JournalStep(tavu::StepKind kind, const std::u16string& from,
+                            const std::u16string& to) {
+  // A rename starts the OK's entry; a name that stayed is no step of it.
+  if (kind == tavu::StepKind::Rename)
+    MJournalEntry.reset();
+  if (kind == tavu::StepKind::Rename && tavu::LeavesNameUnchanged(from, to))
+    return;
+  try {
+    if (auto step = Pelvane::DoneStep(kind, from, to))
+      MJournalEntry = Pelvane::RecordInJournal(MJournalEntry, std::move(*step));
+  } catch (const tavu::Exception&) {
+    tk::Application().HandleException();
+  }
+}
+
+void TMainForm::PPUndoLastClick() {
+  const Pelvane::UndoOutcome undone = Pelvane::TakeBackNewest(Handle());
+  if (!undone.entry) {
+    tk::Application().ShowMessageBox(tavu::NothingToUndoText(), kProgramTitle,
+                                     MB_OK | MB_ICONWARNING);
+    return;
+  }
+  if (!undone.done.empty()) {
+    // What was taken back stays so; the journal and the log follow it as
+    // far as they can, each failure shown on its own.
+    try {
+      Pelvane::ReplaceInJournal(*undone.entry, undone.left);
+    } catch (const tavu::Exception&) {
+      tk::Application().HandleException();
+    }
+    try {
+      for (const auto& step : undone.done)
+        WriteLog(tavu::UndoLogText(step));
+    } catch (const tavu::Exception&) {
+      tk::Application().HandleException();
+    }
+    PostRefresh();
+  }
+  if (undone.refusal != tavu::UndoRefusal::None) {
+    tk::Application().ShowMessageBox(
+        tavu::RefusalText(undone.refusal, undone.left.steps.back(), undone.done), kProgramTitle,
+        MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // The item is back as it was before its OK: current again, so that the
+  // right name can be typed at once.
+  queue_.PutFirst(undone.entry->steps.front().from);
+  ListBox.SetItemIndex(0);
+  ShowHead();
+  EditName.SetFocus();
 }
 
 std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "core/commit.h"
 #include "common/pelvane.h"
 #include "core/caret.h"
+#include "core/journal.h"
 #include "core/queue.h"
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
@@ -72,6 +74,7 @@ public:
   tk::TMenuItem PPCaretXch;
   tk::TMenuItem N1;
   tk::TMenuItem PPUndo;
+  tk::TMenuItem PPUndoLast;
   tk::TMenuItem N3;
   tk::TMenuItem PPDate1;
   tk::TMenuItem PPDate2;
@@ -95,6 +98,9 @@ public:
   void EditExtEnter();
   void PPMostTopClick();
   void PPUndoClick();
+  // Takes back the last OK recorded in the undo journal, of this run or an
+  // earlier one, and makes its item the current one again.
+  void PPUndoLastClick();
   void PPNoteClick();
   void DropDstFileDrop(std::vector<std::u16string>& files);
   void WMCopyData(const COPYDATASTRUCT* data);
@@ -156,7 +162,7 @@ private:
   std::u16string MCopyMoveDir;
   tk::TEdit* MEdit = nullptr;
   std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
-  std::array<std::uint16_t, 7> MShortCut{}; // entries 1 to 6
+  std::array<std::uint16_t, 8> MShortCut{}; // entries 1 to 7
   HWND MExp = nullptr;
   // The move or copy under way, while the commit waits for it.
   Pelvane::Transfer* MTransfer = nullptr;
@@ -164,6 +170,8 @@ private:
   bool MCloseAfterTransfer = false;
   // Set while a move or copy's rename runs: the next item is shown after the transfer.
   bool MHeadAfterTransfer = false;
+  // The journal's entry of the OK under way, which its move or copy joins.
+  std::optional<tavu::UndoEntry> MJournalEntry;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
   // The shell's rename (replaceable for tests, to act as another shell would).
@@ -176,6 +184,7 @@ private:
     int Count() const override { return list_.Count(); }
     std::u16string Item(int index) const override { return list_.Item(index); }
     void Append(const std::u16string& path) override { list_.Add(path); }
+    void Insert(int index, const std::u16string& path) override { list_.Insert(index, path); }
     void Delete(int index) override { list_.Delete(index); }
 
   private:
@@ -187,6 +196,9 @@ private:
   // item was not renamed.
   bool RenameItem(const std::u16string& oldPath, const std::u16string& newPath);
   void PostRefresh();
+  // Records a step of the OK under way in the undo journal; a journal that
+  // cannot be read or written is reported and the OK goes on.
+  void JournalStep(tavu::StepKind kind, const std::u16string& from, const std::u16string& to);
   void BuildLayout();
   void BuildMenus();
   // Clears the path, shows item 0 and loads it.

@@ -660,6 +660,13 @@ void TListBox::Add(const std::u16string& text) {
     throw tavu::Exception(u"行を挿入できません");
 }
 
+void TListBox::Insert(int index, const std::u16string& text) {
+  LRESULT r = SendMessageW(Handle(), LB_INSERTSTRING, static_cast<WPARAM>(index),
+                           reinterpret_cast<LPARAM>(AsWide(text)));
+  if (r == LB_ERR || r == LB_ERRSPACE)
+    throw tavu::Exception(u"行を挿入できません");
+}
+
 void TListBox::Delete(int index) {
   SendMessageW(Handle(), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
 }

@@ -286,6 +286,8 @@ public:
   std::u16string Item(int index);
   // Appends at the end; throws when the list cannot take another line.
   void Add(const std::u16string& text);
+  // Puts the text in at the index; throws as Add does.
+  void Insert(int index, const std::u16string& text);
   void Delete(int index);
   void Clear();
   int ItemIndex();

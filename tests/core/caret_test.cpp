@@ -83,12 +83,17 @@ TEST(Caret, EditMenuEnabledRules) {
       {F{u"a", 1, u"a.b"}, S{.cutBefore = true, .copyBefore = true, .undo = true}},
       {F{u"Txt", 3, u"txt"}, S{.cutBefore = true, .copyBefore = true, .undo = true}},
   };
-  for (const auto& [field, want] : rows)
-    EXPECT_TRUE(EditMenuFor(field) == want) << (field ? field->caret : 999);
+  for (const auto& [field, want] : rows) {
+    EXPECT_TRUE(EditMenuFor(field, false) == want) << (field ? field->caret : 999);
+    // Taking back the last OK depends on the journal alone, not on a field.
+    S withEntry = want;
+    withEntry.undoLast = true;
+    EXPECT_TRUE(EditMenuFor(field, true) == withEntry) << (field ? field->caret : 999);
+  }
 }
 
 TEST(Caret, ShortCutCodesMatchWithExactModifiers) {
-  constexpr unsigned kLeft = 37, kUp = 38, kRight = 39, kDown = 40, kHome = 36, kN = 78;
+  constexpr unsigned kLeft = 37, kUp = 38, kRight = 39, kDown = 40, kHome = 36, kN = 78, kZ = 90;
   struct Row {
     unsigned vk;
     bool shift, ctrl, alt;
@@ -99,6 +104,7 @@ TEST(Caret, ShortCutCodesMatchWithExactModifiers) {
       {kLeft, true, true, false, 0x6025, 1},  {kRight, true, true, false, 0x6027, 2},
       {kN, false, true, false, 0x404E, 3},    {kUp, true, true, false, 0x6026, 4},
       {kDown, true, true, false, 0x6028, 5},  {kHome, true, true, false, 0x6024, 6},
+      {kZ, true, true, false, 0x605A, 7},     {kZ, false, true, false, 0x405A, 0},
       {kLeft, true, true, true, 0xE025, 0},   {kN, true, true, false, 0x604E, 0},
       {kLeft, false, true, false, 0x4025, 0}, {kHome, true, false, true, 0xA024, 0},
       {0x125, true, true, false, 0, 0},
@@ -111,9 +117,10 @@ TEST(Caret, ShortCutCodesMatchWithExactModifiers) {
   // A window whose table was never filled matches nothing, not even code 0.
   EXPECT_EQ(MatchShortCut(0, ShortCutTable{}), 0);
   const EditMenuState bySlot[] = {{.cutBefore = true},  {.cutAfter = true},  {.undo = true},
-                                  {.copyBefore = true}, {.copyAfter = true}, {.xch = true}};
-  for (int slot = 1; slot <= 6; ++slot)
-    for (int asked = 0; asked <= 7; ++asked)
+                                  {.copyBefore = true}, {.copyAfter = true}, {.xch = true},
+                                  {.undoLast = true}};
+  for (int slot = 1; slot <= 7; ++slot)
+    for (int asked = 0; asked <= 8; ++asked)
       EXPECT_EQ(SlotEnabled(bySlot[slot - 1], asked), asked == slot) << slot << " " << asked;
 }
 

@@ -26,6 +26,9 @@ public:
     }
     items.push_back(path);
   }
+  void Insert(int index, const std::u16string& path) override {
+    items.insert(items.begin() + index, path);
+  }
   void Delete(int index) override { items.erase(items.begin() + index); }
 };
 
@@ -64,6 +67,19 @@ TEST(WorkQueue, HeadCountAndRemoval) {
   EXPECT_FALSE(queue.Add(u"B")); // still queued
   EXPECT_TRUE(queue.Add(u"A"));  // freed by the removal
   EXPECT_EQ(list.items, (std::vector<std::u16string>{u"b", u"A"}));
+}
+
+TEST(WorkQueue, PutFirstMovesAQueuedPathToTheHeadInItsNewSpelling) {
+  VectorList list;
+  WorkQueue queue(list, AsciiUpper);
+  queue.Add(u"a");
+  queue.Add(u"b");
+  queue.PutFirst(u"B");
+  queue.PutFirst(u"c");
+  EXPECT_EQ(list.items, (std::vector<std::u16string>{u"c", u"B", u"a"}));
+  EXPECT_FALSE(queue.Add(u"C"));
+  queue.RemoveHead();
+  EXPECT_TRUE(queue.Add(u"C"));
 }
 
 TEST(WorkQueue, RefusedAppendLeavesThePathAddable) {

@@ -95,7 +95,7 @@ TEST(Robustness, HostileInputKeepsInvariants) {
     for (const std::size_t caret : {std::size_t{0}, std::size_t{1}, s.size() / 2, s.size() + 1}) {
       const std::size_t i = NormalizeCaret(s, caret);
       ASSERT_LE(i, s.size());
-      const auto menu = EditMenuFor(EditFieldView{s, caret, s});
+      const auto menu = EditMenuFor(EditFieldView{s, caret, s}, false);
       ASSERT_EQ(ApplyCaretCommand(CaretCommand::CutBefore, s, caret).applies, menu.cutBefore);
       ASSERT_EQ(ApplyCaretCommand(CaretCommand::CutAfter, s, caret).applies, menu.cutAfter);
       const auto before = ApplyCaretCommand(CaretCommand::CopyBefore, s, caret);

@@ -292,5 +292,50 @@ TEST_F(Commit, AProgramStartedWithoutAPathNeverAsksForARefresh) {
   EXPECT_TRUE(manager.Keys().empty());
 }
 
+// Shift+Ctrl+Z from the keyboard, into whatever window has the focus.
+void PressShiftCtrlZ() {
+  INPUT keys[6] = {};
+  const WORD order[6] = {VK_SHIFT, VK_CONTROL, 'Z', 'Z', VK_CONTROL, VK_SHIFT};
+  for (int i = 0; i < 6; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = order[i];
+    keys[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
+  }
+  SendInput(6, keys, sizeof(INPUT));
+}
+
+TEST_F(Commit, ATypoIsTakenBackInTheNextRunAndTheRightNameTyped) {
+  const std::wstring report = Temp() + L"\\report.txt", typo = Temp() + L"\\reprot.txt";
+  ASSERT_NO_FATAL_FAILURE(MakeFile(report));
+  MainControls c;
+  Process* tavu = nullptr;
+  ASSERT_NE(Start({report}, &c, &tavu), nullptr);
+  Type(c.name, L"reprot");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs)) << "OK did not close TAVU";
+  ASSERT_TRUE(IsFile(typo));
+
+  HWND main = Start({}, &c, &tavu);
+  ASSERT_NE(main, nullptr);
+  SetForegroundWindow(main);
+  ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == main; }));
+  PressShiftCtrlZ();
+  ASSERT_TRUE(WaitUntil([&] { return IsFile(report); })) << "Shift+Ctrl+Z took nothing back";
+  EXPECT_FALSE(IsFile(typo));
+  EXPECT_EQ(TextOf(c.path), report);
+  EXPECT_EQ(TextOf(c.name), L"report");
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof gui;
+  EXPECT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui));
+  EXPECT_EQ(gui.hwndFocus, c.name) << "the name is not ready to be typed";
+  Type(c.name, L"report-final");
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(c.ok) != FALSE; }));
+  PostClick(c.ok);
+  ASSERT_TRUE(tavu->WaitForExit(kDeadlineMs));
+  EXPECT_TRUE(IsFile(Temp() + L"\\report-final.txt"));
+  EXPECT_FALSE(IsFile(report));
+}
+
 } // namespace
 } // namespace e2e

@@ -528,7 +528,7 @@ FILETIME CreationTime(const std::u16string& path) {
 // The six date lines of an opened edit menu (they follow the restore item and a separator).
 std::vector<std::u16string> DateLines(const std::vector<wintest::Line>& lines) {
   std::vector<std::u16string> out;
-  for (std::size_t i = 8; i < 14 && i < lines.size(); ++i)
+  for (std::size_t i = 9; i < 15 && i < lines.size(); ++i)
     out.push_back(lines[i].text);
   return out;
 }
@@ -561,11 +561,11 @@ TEST(DateEntries, ShowTodayAndTheItemsLocalDates) {
     f.BtnEditClick();
     ASSERT_FALSE(seam.calls.empty());
     const auto& lines = seam.calls.back().lines;
-    ASSERT_EQ(lines.size(), 16u);
+    ASSERT_EQ(lines.size(), 17u);
     EXPECT_EQ(DateLines(lines), (std::vector<std::u16string>{today.first, today.second,
                                                              r.lastWrite.first, r.lastWrite.second,
                                                              r.creation.first, r.creation.second}));
-    for (std::size_t i = 8; i < 14; ++i)
+    for (std::size_t i = 9; i < 15; ++i)
       EXPECT_FALSE(lines[i].grayed);
     f.BtnCancelClick();
   }
@@ -638,7 +638,7 @@ TEST(DateEntries, AreHiddenWithoutAnExistingItem) {
   ASSERT_TRUE(DeleteFileW(AsWide(gone)));
   f.BtnEditClick();
   ASSERT_EQ(seam.calls.size(), 2u);
-  EXPECT_EQ(seam.calls[1].lines.size(), 9u);
+  EXPECT_EQ(seam.calls[1].lines.size(), 10u);
   EXPECT_FALSE(f.PPDate1.Visible);
 }
 
@@ -656,12 +656,12 @@ TEST(DateEntries, InsertTheDateShownAtTheNameFieldsCaret) {
   seam.choose = [&](const std::vector<wintest::Line>& lines) {
     // The item's time changes while the menu is open; the date shown is the one inserted.
     SetLastWrite(file, false, Utc(2025, 5, 5, 3));
-    return lines.at(11).id; // PPDate4
+    return lines.at(12).id; // PPDate4
   };
   f.BtnEdit.SetFocus();
   SendMessageW(f.BtnEdit.Handle(), BM_CLICK, 0, 0);
   ASSERT_EQ(seam.calls.size(), 1u);
-  EXPECT_EQ(seam.calls[0].lines.at(11).text, u"2024-01-02");
+  EXPECT_EQ(seam.calls[0].lines.at(12).text, u"2024-01-02");
   EXPECT_EQ(f.EditName.Text(), u"2024-01-02report");
   EXPECT_EQ(f.EditExt.Text(), u"txt");
   EXPECT_EQ(GetFocus(), f.BtnEdit.Handle());

@@ -35,7 +35,7 @@ public:
       : thread_([this, answer] {
           const ULONGLONG deadline = GetTickCount64() + 8000;
           HWND dialog = nullptr;
-          while (!dialog && GetTickCount64() < deadline) {
+          while (!dialog && !cancelled_ && GetTickCount64() < deadline) {
             Sleep(20);
             EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
           }
@@ -45,17 +45,23 @@ public:
           wchar_t text[512] = {};
           GetDlgItemTextW(dialog, 0xFFFF, text, 512);
           shown = ToU16(text);
+          GetWindowTextW(dialog, text, 512);
+          title = ToU16(text);
           answer(dialog);
           answered = true;
         }) {}
   ~DialogDriver() { thread_.join(); }
+  // Stops waiting for a dialog that has not come by now.
+  void Cancel() { cancelled_ = true; }
   DialogDriver(const DialogDriver&) = delete;
   DialogDriver& operator=(const DialogDriver&) = delete;
 
   std::atomic<bool> answered{false};
   std::u16string shown; // a message box's text
+  std::u16string title;
 
 private:
+  std::atomic<bool> cancelled_{false};
   std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 // Every write of the program's own files made to fail at each of its file
-// steps in turn (open, read, create, write, flush, close, replace): after
+// steps in turn (open, read, create, write, flush, close, replace), the
+// steps on the program's other files left alone: after
 // each failure the file is the old one or the new one and nothing else,
 // nothing is left beside it, and the error box names the file and the
 // failing step's reason. Then the same writers on a volume that is full.
@@ -21,6 +22,7 @@
 #include "common/pelvane.h"
 #include "common/wide.h"
 #include "core/error.h"
+#include "core/journal.h"
 #include "core/listfile.h"
 #include "fixture.h"
 #include "forms/note.h"
@@ -73,10 +75,12 @@ DWORD Reason(Step s) {
   return ERROR_GEN_FAILURE;
 }
 
-// The real steps, in use while it lives, except that the Nth step fails.
+// The real steps, in use while it lives, except that the Nth step on the
+// file at `path` (or on the new content written beside it) fails.
 class FaultySteps : public Pelvane::FileSteps {
 public:
-  explicit FaultySteps(int failAt) : failAt_(failAt), previous_(Pelvane::UseFileSteps(this)) {}
+  FaultySteps(int failAt, std::u16string path)
+      : failAt_(failAt), path_(std::move(path)), previous_(Pelvane::UseFileSteps(this)) {}
   ~FaultySteps() override { Pelvane::UseFileSteps(previous_); }
   FaultySteps(const FaultySteps&) = delete;
   FaultySteps& operator=(const FaultySteps&) = delete;
@@ -87,45 +91,58 @@ public:
 
   HANDLE OpenToRead(const std::u16string& path, DWORD share) override {
     // The log's test for another program holding it opens with no sharing at all.
-    if (Fail(share == 0 ? Step::Probe : Step::Open))
+    if (Watched(path) && Fail(share == 0 ? Step::Probe : Step::Open))
       return INVALID_HANDLE_VALUE;
-    return FileSteps::OpenToRead(path, share);
+    return Mine(path, FileSteps::OpenToRead(path, share));
   }
   HANDLE Create(const std::u16string& path) override {
-    if (Fail(Step::Create))
+    if (Watched(path) && Fail(Step::Create))
       return INVALID_HANDLE_VALUE;
-    HANDLE h = FileSteps::Create(path);
-    writing_.insert(h);
+    HANDLE h = Mine(path, FileSteps::Create(path));
+    if (Watched(path))
+      writing_.insert(h);
     return h;
   }
   bool Read(HANDLE file, void* buffer, DWORD size, DWORD& got) override {
     got = 0;
-    return !Fail(Step::Read) && FileSteps::Read(file, buffer, size, got);
+    return !(mine_.count(file) && Fail(Step::Read)) && FileSteps::Read(file, buffer, size, got);
   }
   bool Write(HANDLE file, const void* data, DWORD size, DWORD& wrote) override {
-    if (!Fail(Step::Write))
+    if (!mine_.count(file) || !Fail(Step::Write))
       return FileSteps::Write(file, data, size, wrote);
     // A disk that fills up takes the first part and refuses the rest.
     FileSteps::Write(file, data, size / 2, wrote);
     SetLastError(Reason(Step::Write));
     return false;
   }
-  bool Flush(HANDLE file) override { return !Fail(Step::Flush) && FileSteps::Flush(file); }
+  bool Flush(HANDLE file) override {
+    return !(mine_.count(file) && Fail(Step::Flush)) && FileSteps::Flush(file);
+  }
   bool Close(HANDLE file) override {
     const bool wasWriting = writing_.erase(file) > 0;
+    const bool watched = mine_.erase(file) > 0;
     // The handle is gone whatever the close reports.
     const bool closed = FileSteps::Close(file);
-    if (Fail(Step::Close)) {
+    if (watched && Fail(Step::Close)) {
       failedWhileWriting = wasWriting;
       return false;
     }
     return closed;
   }
   bool Replace(const std::u16string& from, const std::u16string& to) override {
-    return !Fail(Step::Replace) && FileSteps::Replace(from, to);
+    return !(Watched(to) && Fail(Step::Replace)) && FileSteps::Replace(from, to);
   }
 
 private:
+  bool Watched(const std::u16string& path) const {
+    return path == path_ || path == path_ + u".new";
+  }
+  HANDLE Mine(const std::u16string& path, HANDLE h) {
+    if (Watched(path) && h != INVALID_HANDLE_VALUE)
+      mine_.insert(h);
+    return h;
+  }
+
   bool Fail(Step s) {
     if (++count != failAt_)
       return false;
@@ -135,8 +152,9 @@ private:
   }
 
   int failAt_;
+  std::u16string path_;
   Pelvane::FileSteps* previous_;
-  std::set<HANDLE> writing_;
+  std::set<HANDLE> mine_, writing_;
 };
 
 std::u16string Number(int n) {
@@ -205,7 +223,7 @@ int Sweep(const Writer& w, bool existing, std::set<Step>& failedSteps) {
     Outcome expected;
     int count;
     {
-      FaultySteps faults(n);
+      FaultySteps faults(n, path);
       w.write(n);
       failed = faults.failed;
       expected = Expected(faults);
@@ -273,8 +291,8 @@ protected:
   DataFolderScope data{dir.Folder(u"data")};
 };
 
-// The settings file at the close, the log through a commit, and the word
-// list window's settings at its close.
+// The settings file at the close, the log and the undo journal through a
+// commit, and the word list window's settings at its close.
 TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
   MainWindow w;
   w->PPLog.Checked = true;
@@ -283,8 +301,21 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
   // Made when its row comes: the main window's close would write its file too.
   std::unique_ptr<TNoteForm> note;
 
-  std::u16string lastRenamed;
+  std::u16string lastRenamed, lastTo;
   int items = 0;
+  // Each run renames an item of its own: a rename line goes to the log, an
+  // entry to the undo journal.
+  const auto commit = [&](int) {
+    const auto n = Number(++items);
+    const auto item = dir.File(u"item" + n + u".txt");
+    w->AddPath(item);
+    w->LoadCurrentItem();
+    w->EditName.SetText(u"done" + n);
+    w->BtnOKClick();
+    lastTo = dir.Path(u"done" + n + u".txt");
+    ASSERT_TRUE(Exists(lastTo));
+    lastRenamed = item + u"->" + lastTo;
+  };
   const std::vector<Writer> writers = {
       {"TAVU.ini at the close", u"TAVU.ini",
        "[Window]\r\n; written by hand\r\nWidth=1\r\nHeight=2\r\nOKClose=1\r\n",
@@ -292,18 +323,7 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
        [](const auto&, const std::string& after, const std::string& reference, int) {
          return after == reference;
        }},
-      {"TAVU.log by a commit", u"TAVU.log", "older line\r\nold line\r\n",
-       [&](int) {
-         // Each run renames an item of its own; the rename line goes to the log.
-         const auto n = Number(++items);
-         const auto item = dir.File(u"item" + n + u".txt");
-         w->AddPath(item);
-         w->LoadCurrentItem();
-         w->EditName.SetText(u"done" + n);
-         w->BtnOKClick();
-         ASSERT_TRUE(Exists(dir.Path(u"done" + n + u".txt")));
-         lastRenamed = item + u"->" + dir.Path(u"done" + n + u".txt");
-       },
+      {"TAVU.log by a commit", u"TAVU.log", "older line\r\nold line\r\n", commit,
        [&](const std::optional<std::string>& before, const std::string& after, const auto&, int) {
          bool whole = false, wasWhole = true;
          const auto lines = SplitCrLf(after, &whole);
@@ -311,6 +331,14 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
          return whole && lines.size() == old.size() + 1 &&
                 lines[0].ends_with(" " + Ansi(lastRenamed)) &&
                 std::equal(old.begin(), old.end(), lines.begin() + 1);
+       }},
+      {"TAVU-Undo.txt by a commit", u"TAVU-Undo.txt", "R\tC:\\d\\a\tC:\\d\\b\t1\t2\r\n", commit,
+       [&](const std::optional<std::string>& before, const std::string& after, const auto&, int) {
+         const auto journal = tavu::ParseJournal(after);
+         const auto old = before ? tavu::ParseJournal(*before) : tavu::UndoJournal{};
+         return after == tavu::JournalBytes(journal) && journal.size() == old.size() + 1 &&
+                journal[0].steps.size() == 1 && journal[0].steps[0].to == lastTo &&
+                std::equal(old.begin(), old.end(), journal.begin() + 1);
        }},
       {"K-Sorel.ini at the word list window's close", u"K-Sorel.ini",
        "[Note]\r\n; written by hand\r\nTop=1\r\nExtra=x\r\n", [&](int) { note->FormCloseQuery(); },
@@ -343,16 +371,17 @@ TEST_F(FaultSweep, AWriteCutShortNeverBlocksTheNextAndTheFileKeepsItsAttributes)
   w->CHKOKClose.SetChecked(false);
   w->ComboBox.SetItemIndex(0);
   int items = 0;
+  const auto commit = [&] {
+    const auto n = Number(++items);
+    w->AddPath(dir.File(u"item" + n + u".txt"));
+    w->LoadCurrentItem();
+    w->EditName.SetText(u"done" + n);
+    w->BtnOKClick();
+  };
   const std::pair<const char16_t*, std::function<void()>> writers[] = {
       {u"TAVU.ini", [&] { w->FormCloseQuery(); }},
-      {u"TAVU.log",
-       [&] {
-         const auto n = Number(++items);
-         w->AddPath(dir.File(u"item" + n + u".txt"));
-         w->LoadCurrentItem();
-         w->EditName.SetText(u"done" + n);
-         w->BtnOKClick();
-       }},
+      {u"TAVU.log", commit},
+      {u"TAVU-Undo.txt", commit},
   };
   for (const auto& [file, write] : writers) {
     SCOPED_TRACE(Ansi(file));
@@ -406,7 +435,8 @@ TEST_F(FaultSweep, OnAFullVolumeTheWritersKeepTheOldFileAndSayTheDiskIsFull) {
                     "scripts/setup.sh)";
   ScratchFolder small(u"tavu-full-", u"S:\\");
   DataFolderScope onSmall(small.Root());
-  const auto log = small.Path(u"TAVU.log"), ini = small.Path(u"TAVU.ini");
+  const auto log = small.Path(u"TAVU.log"), ini = small.Path(u"TAVU.ini"),
+             journal = small.Path(u"TAVU-Undo.txt");
   WriteBytes(log, "old line\r\n");
   MainWindow w;
   w->PPLog.Checked = true;
@@ -426,8 +456,11 @@ TEST_F(FaultSweep, OnAFullVolumeTheWritersKeepTheOldFileAndSayTheDiskIsFull) {
 
   const auto full = Pelvane::SystemMessage(ERROR_DISK_FULL);
   EXPECT_EQ(errors.texts,
-            (std::vector<std::u16string>{tavu::ErrorBoxText(tavu::CannotCreateText(log, full)),
+            (std::vector<std::u16string>{tavu::ErrorBoxText(tavu::CannotCreateText(journal, full)),
+                                         tavu::ErrorBoxText(tavu::CannotCreateText(log, full)),
                                          tavu::ErrorBoxText(tavu::CannotCreateText(ini, full))}));
+  EXPECT_FALSE(Exists(journal));
+  EXPECT_FALSE(Exists(journal + u".new"));
   EXPECT_EQ(ReadIfThere(log), "old line\r\n");
   EXPECT_EQ(ReadIfThere(ini), "[Window]\r\nWidth=1\r\n");
   EXPECT_FALSE(Exists(log + u".new"));

@@ -49,7 +49,7 @@ struct MainFormFields {
   std::u16string& MCopyMoveDir;
   tk::TEdit*& MEdit;
   std::array<tk::TMenuItem*, 7>& MPPDate;
-  std::array<std::uint16_t, 7>& MShortCut;
+  std::array<std::uint16_t, 8>& MShortCut;
   HWND& MExp;
   bool (*&MTaskbarOnTop)();
   bool (*&MShellRename)(HWND, const std::u16string&, const std::u16string&);

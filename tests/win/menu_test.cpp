@@ -201,6 +201,7 @@ TEST(EditMenu, ShowsItsOwnCaptionsWithoutAddedAccelerators) {
       {f.PPCaretXch, u"キャレット位置より前と後ろを入れ替え(&X) Shift+Ctrl+Home", false},
       {f.N1, u"-", true},
       {f.PPUndo, u"元の名前を入力(&Z) Ctrl+N", false},
+      {f.PPUndoLast, u"直前の変更を元に戻す(&U) Shift+Ctrl+Z", false},
       {f.N3, u"-", true},
       {f.PPDate1, u"", true},
       {f.PPDate2, u"", true},
@@ -230,7 +231,8 @@ TEST(EditMenu, DateItemsAreNumberedAtCreation) {
     EXPECT_EQ(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)], dates[i - 1]) << i;
     EXPECT_EQ(dates[i - 1]->Tag, i);
   }
-  const std::array<std::uint16_t, 7> codes = {0, 0x6025, 0x6027, 0x404E, 0x6026, 0x6028, 0x6024};
+  const std::array<std::uint16_t, 8> codes = {0,      0x6025, 0x6027, 0x404E,
+                                              0x6026, 0x6028, 0x6024, 0x605A};
   EXPECT_EQ(wintest::Fields(f).MShortCut, codes);
 }
 
@@ -264,15 +266,18 @@ TEST(EditMenu, NativeMenuMirrorsTheItems) {
   // With the queue empty the date items are hidden, and with them the
   // separator that would follow another one.
   const auto& lines = seam.calls[0].lines;
-  ASSERT_EQ(lines.size(), 9u);
+  ASSERT_EQ(lines.size(), 10u);
   EXPECT_EQ(lines[0].text, u"キャレット位置より前を削除(&B) Shift+Ctrl+←");
   for (int i = 0; i < 5; ++i)
     EXPECT_TRUE(lines[static_cast<std::size_t>(i)].grayed) << i;
-  for (std::size_t i : {5u, 7u})
+  for (std::size_t i : {5u, 8u})
     EXPECT_TRUE(lines[i].separator) << i;
   EXPECT_TRUE(lines[6].grayed);
-  EXPECT_EQ(lines[8].text, u"単語帳");
-  EXPECT_FALSE(lines[8].grayed);
+  // Nothing was ever done with this data folder: nothing to take back.
+  EXPECT_EQ(lines[7].text, u"直前の変更を元に戻す(&U) Shift+Ctrl+Z");
+  EXPECT_TRUE(lines[7].grayed);
+  EXPECT_EQ(lines[9].text, u"単語帳");
+  EXPECT_FALSE(lines[9].grayed);
   // Commands are numbered by line, so a choice finds its item.
   std::set<UINT> ids;
   for (const auto& l : lines) {

@@ -1,0 +1,204 @@
+#include "common/undo.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+#include "common/fileops.h"
+#include "common/handle.h"
+#include "common/journal.h"
+#include "common/pelvane.h"
+#include "common/wide.h"
+#include "core/commit.h"
+#include "core/error.h"
+
+namespace Pelvane {
+
+namespace {
+
+std::optional<tavu::ItemIdentity> IdentityAt(const std::u16string& path) {
+  const auto id = IdentityOf(path);
+  if (!id)
+    return std::nullopt;
+  return tavu::ItemIdentity{id->volume, id->index};
+}
+
+std::uint64_t Ticks(const FILETIME& t) {
+  return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+}
+
+// Adds the sizes of a folder's files and the newest write of anything in it,
+// all the way down; links to other folders are not followed.
+void AddTree(const std::u16string& folder, std::uint64_t& size, std::uint64_t& newest) {
+  WIN32_FIND_DATAW fd;
+  ScopedFindHandle h(FindFirstFileW(AsWide(folder + u"\\*"), &fd));
+  if (!h)
+    return;
+  do {
+    const std::u16string name = ToU16(fd.cFileName);
+    if (name == u"." || name == u"..")
+      continue;
+    newest = std::max(newest, Ticks(fd.ftLastWriteTime));
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      size += (std::uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow;
+    else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+      AddTree(folder + u"\\" + name, size, newest);
+  } while (FindNextFileW(h.Get(), &fd));
+}
+
+// What is at a path; with `stamp`, also its size and newest write (for a
+// folder: of its whole tree, so that a change anywhere in a copy shows).
+tavu::Found FoundAt(const std::u16string& path, bool stamp) {
+  tavu::Found found;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!IsDriveReady(path) || !GetFileAttributesExW(AsWide(path), GetFileExInfoStandard, &data))
+    return found;
+  found.exists = true;
+  found.identity = IdentityAt(path);
+  if (stamp) {
+    found.lastWrite = Ticks(data.ftLastWriteTime);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      AddTree(path, found.size, found.lastWrite);
+    else
+      found.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  }
+  return found;
+}
+
+// Renames through a fresh name in the same folder and then to the new one,
+// for a change of letter case that a plain rename keeps as it was; the
+// first step is undone when the second fails.
+bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string& newPath) {
+  std::u16string temp;
+  for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
+    std::u16string candidate = FolderPart(oldPath) + u"~tavu" +
+                               ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
+    if (GetFileAttributesW(AsWide(candidate)) == INVALID_FILE_ATTRIBUTES &&
+        GetLastError() == ERROR_FILE_NOT_FOUND)
+      temp = candidate;
+  }
+  if (temp.empty() || !MoveFileExW(AsWide(oldPath), AsWide(temp), 0))
+    return false;
+  if (MoveFileExW(AsWide(temp), AsWide(newPath), 0))
+    return true;
+  MoveFileExW(AsWide(temp), AsWide(oldPath), 0);
+  return false;
+}
+
+// Moves the item back into the folder it came from: a file as OK moved it,
+// a folder in one step; only one that OK moved to another volume under the
+// same root goes back entry by entry.
+bool MoveBack(const std::u16string& from, const std::u16string& to) {
+  try {
+    if (!IsExistingFolder(from)) {
+      MoveFileTo(from, to);
+      return true;
+    }
+    if (MoveFileExW(AsWide(from), AsWide(to), 0))
+      return true;
+    // A folder held busy stays whole where it is.
+    if (GetLastError() != ERROR_NOT_SAME_DEVICE)
+      return false;
+    MoveFolderTo(from, to);
+    return true;
+  } catch (const tavu::Exception&) {
+    return false;
+  }
+}
+
+} // namespace
+
+std::optional<tavu::UndoStep> DoneStep(tavu::StepKind kind, const std::u16string& from,
+                                       const std::u16string& to) {
+  const tavu::Found found = FoundAt(to, kind == tavu::StepKind::Copy);
+  if (!found.identity)
+    return std::nullopt;
+  return tavu::UndoStep{kind, from, to, *found.identity, found.size, found.lastWrite};
+}
+
+bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
+  // Lists of paths, each list ended by an extra NUL.
+  const std::u16string from = oldPath + std::u16string(2, u'\0');
+  const std::u16string to = newPath + std::u16string(2, u'\0');
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = owner;
+  op.wFunc = FO_RENAME;
+  op.pFrom = AsWide(from);
+  op.pTo = AsWide(to);
+  op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
+  op.fAnyOperationsAborted = TRUE;
+  return SHFileOperationW(&op) == 0;
+}
+
+bool RenameItem(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
+  if (tavu::LeavesNameUnchanged(oldPath, newPath))
+    return true;
+  const auto item = IdentityOf(oldPath);
+  const auto taken = IdentityOf(newPath);
+  const bool sameItem = item && taken && *item == *taken;
+  // The shell would give the item some other name beside the one taken.
+  if (taken && !sameItem)
+    return false;
+  if (ShellRename(owner, oldPath, newPath))
+    return true;
+  return sameItem && RenameThroughTemporary(oldPath, newPath);
+}
+
+bool RecycleItem(HWND owner, const std::u16string& path) {
+  const std::u16string from = path + std::u16string(2, u'\0');
+  SHFILEOPSTRUCTW op{};
+  op.hwnd = owner;
+  op.wFunc = FO_DELETE;
+  op.pFrom = AsWide(from);
+  // No question whether to recycle what the user asked to take back; but
+  // one before an item is deleted for good where there is no Recycle Bin.
+  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING;
+  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
+         GetFileAttributesW(AsWide(path)) == INVALID_FILE_ATTRIBUTES;
+}
+
+tavu::UndoRefusal TakeBack(HWND owner, const tavu::UndoStep& step) {
+  const bool copy = step.kind == tavu::StepKind::Copy;
+  const tavu::UndoRefusal why =
+      tavu::CheckUndo(step, FoundAt(step.to, copy), FoundAt(step.from, false),
+                      IsExistingFolder(FolderOf(step.from)));
+  if (why != tavu::UndoRefusal::None)
+    return why;
+  bool done = false;
+  switch (step.kind) {
+  case tavu::StepKind::Rename:
+    done = RenameItem(owner, step.to, step.from);
+    break;
+  case tavu::StepKind::Move:
+    done = MoveBack(step.to, step.from);
+    break;
+  case tavu::StepKind::Copy:
+    done = RecycleItem(owner, step.to);
+    break;
+  }
+  return done ? tavu::UndoRefusal::None : tavu::UndoRefusal::Failed;
+}
+
+UndoOutcome TakeBackNewest(HWND owner) {
+  UndoOutcome out;
+  const tavu::UndoJournal journal = ReadJournal();
+  if (journal.empty())
+    return out;
+  out.entry = journal.front();
+  out.left = journal.front();
+  while (!out.left.steps.empty()) {
+    out.refusal = TakeBack(owner, out.left.steps.back());
+    if (out.refusal != tavu::UndoRefusal::None)
+      break;
+    out.done.push_back(out.left.steps.back());
+    out.left.steps.pop_back();
+    // A move back to another volume makes the item anew there; the rename
+    // before it then finds the item it moved by the item's new identity.
+    if (out.done.back().kind == tavu::StepKind::Move && !out.left.steps.empty())
+      if (const auto moved = IdentityAt(out.done.back().from))
+        out.left.steps.back().identity = *moved;
+  }
+  return out;
+}
+
+} // namespace Pelvane

@@ -81,7 +81,7 @@ int wmain() {
     const std::u16string a = dir + u"\\step " + Number(i) + u".txt";
     Touch(a);
     t0 = NowMs();
-    ShellRename(nullptr, a, a + u".renamed");
+    Pelvane::ShellRename(nullptr, a, a + u".renamed");
     rename.push_back(NowMs() - t0);
     std::vector<std::u16string> lines;
     t0 = NowMs();

@@ -130,6 +130,10 @@ bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string
   return SHFileOperationW(&op) == 0;
 }
 
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
+  return MoveFileExW(AsWide(LongPathForm(oldPath)), AsWide(LongPathForm(newPath)), 0) != FALSE;
+}
+
 bool RenameItem(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
   if (tavu::LeavesNameUnchanged(oldPath, newPath))
     return true;

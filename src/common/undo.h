@@ -19,6 +19,9 @@ std::optional<tavu::UndoStep> DoneStep(tavu::StepKind kind, const std::u16string
 // Asks the shell to rename old to new (full paths) with undo; true when the
 // shell reports success.
 bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
+// Renames old to new through the file system, on their extended-length
+// forms, never onto an existing item: for paths the shell cannot take.
+bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath);
 // Renames old to new as OK does: a name the system reads as the old one
 // changes nothing, a name another item has is refused, the shell renames
 // with undo, and a change of letter case that the shell keeps as it was goes

@@ -684,11 +684,11 @@ bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string&
         GetLastError() == ERROR_FILE_NOT_FOUND)
       temp = candidate;
   }
-  if (temp.empty() || !LongPathRename(oldPath, temp))
+  if (temp.empty() || !Pelvane::LongPathRename(oldPath, temp))
     return false;
-  if (LongPathRename(temp, newPath))
+  if (Pelvane::LongPathRename(temp, newPath))
     return true;
-  LongPathRename(temp, oldPath);
+  Pelvane::LongPathRename(temp, oldPath);
   return false;
 }
 
@@ -717,8 +717,8 @@ bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& 
     renamed = MShellRename(Handle(), oldPath, newPath) ||
               (sameItem && RenameThroughTemporary(oldPath, newPath));
   else
-    renamed =
-        sameItem ? RenameThroughTemporary(oldPath, newPath) : LongPathRename(oldPath, newPath);
+    renamed = sameItem ? RenameThroughTemporary(oldPath, newPath)
+                       : Pelvane::LongPathRename(oldPath, newPath);
   // A rename reported as done may still have given the item another name
   // (Wine cuts what a Linux file system cannot hold): only the new path on
   // disk says it was done.
@@ -868,25 +868,6 @@ void TMainForm::WriteLog(const std::u16string& text) {
   // A reader that does not let go within the wait makes this throw: the
   // entry is never lost without a word.
   Pelvane::SaveListIfFree(lines, path, tavu::TextEncoding::Ansi);
-}
-
-bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
-  // Lists of paths, each list ended by an extra NUL.
-  const std::u16string from = oldPath + std::u16string(2, u'\0');
-  const std::u16string to = newPath + std::u16string(2, u'\0');
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = owner;
-  op.wFunc = FO_RENAME;
-  op.pFrom = AsWide(from);
-  op.pTo = AsWide(to);
-  op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
-  op.fAnyOperationsAborted = TRUE;
-  return SHFileOperationW(&op) == 0;
-}
-
-bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
-  return MoveFileExW(AsWide(Pelvane::LongPathForm(oldPath)), AsWide(Pelvane::LongPathForm(newPath)),
-                     0) != FALSE;
 }
 
 void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {

@@ -11,6 +11,7 @@
 #include "components/dropdst.h"
 #include "core/commit.h"
 #include "common/pelvane.h"
+#include "common/undo.h"
 #include "core/caret.h"
 #include "core/journal.h"
 #include "core/queue.h"
@@ -28,13 +29,6 @@ class Transfer;
 // title is also the program's name in its boxes.
 inline constexpr char16_t kMainFormClass[] = u"TMainForm";
 inline constexpr char16_t kProgramTitle[] = u"TAVU";
-
-// Asks the shell to rename old to new (full paths), with undo; true when the
-// shell reports success.
-bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath);
-// Renames old to new through the file system, on their extended-length
-// forms, never onto an existing item: for paths the shell cannot take.
-bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath);
 
 // The program's working window: the head of the work queue as a path, a
 // name and an extension field, the row of buttons, and the queue below.
@@ -176,7 +170,7 @@ private:
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
   // The shell's rename (replaceable for tests, to act as another shell would).
   bool (*MShellRename)(HWND owner, const std::u16string& oldPath,
-                       const std::u16string& newPath) = ShellRename;
+                       const std::u16string& newPath) = Pelvane::ShellRename;
 
   class ListBoxQueue : public tavu::QueueList {
   public:

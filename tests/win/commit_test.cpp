@@ -118,7 +118,7 @@ std::u16string Far(const std::u16string& path) {
 std::size_t longestForTheShell = 0;
 bool WatchedShell(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
   longestForTheShell = std::max({longestForTheShell, oldPath.size(), newPath.size()});
-  return ShellRename(owner, oldPath, newPath);
+  return Pelvane::ShellRename(owner, oldPath, newPath);
 }
 
 TEST_F(Commit, PathsTooLongForTheShellAreRenamedUnderTheSameRules) {

@@ -84,7 +84,7 @@ void TForm::CreateHandle() {
     layoutDpi_ = dpi_;
   }
   // The frame asked for above is the system DPI's; the monitor's may differ
-  // even where the design needs no scaling (96 dpi beside a larger primary).
+  // even where the 96-dpi layout needs no scaling (96 dpi beside a larger primary).
   if (!placed_) {
     RECT sr{0, 0, MulDiv(ClientWidth, dpi_, 96), MulDiv(ClientHeight, dpi_, 96)};
     AdjustWindowRectForDpi(sr, p.style, p.exStyle, dpi_);

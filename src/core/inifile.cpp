@@ -27,16 +27,6 @@ std::u16string Trim(std::u16string_view s) {
   return TrimLeft(TrimRight(s));
 }
 
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  return -1;
-}
-
 // Digits only, at least one, and the value within 32 bits; hexadecimal
 // carries no sign, so it reaches 0x7FFFFFFF at most.
 std::optional<int> ParseInteger(std::u16string_view text) {
@@ -73,6 +63,16 @@ std::u16string Decimal(int value) {
 }
 
 } // namespace
+
+int HexDigit(char16_t c) {
+  if (c >= u'0' && c <= u'9')
+    return c - u'0';
+  if (c >= u'a' && c <= u'f')
+    return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F')
+    return c - u'A' + 10;
+  return -1;
+}
 
 std::string AsciiNameKey(const std::u16string& name) {
   std::string key;

@@ -11,6 +11,9 @@
 
 namespace tavu {
 
+// The value of a hexadecimal digit in either case, or -1.
+int HexDigit(char16_t c);
+
 // A matching key for a section or key name: two names are the same name exactly
 // when their keys are equal (for instance a locale sort key that ignores case).
 using IniNameKey = std::function<std::string(const std::u16string&)>;

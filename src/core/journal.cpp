@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/commit.h"
+#include "core/inifile.h"
 #include "core/listfile.h"
 #include "core/paths.h"
 
@@ -40,16 +41,6 @@ std::u16string Escaped(const std::u16string& text) {
     }
   }
   return out;
-}
-
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9')
-    return c - u'0';
-  if (c >= u'A' && c <= u'F')
-    return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f')
-    return c - u'a' + 10;
-  return -1;
 }
 
 std::optional<std::u16string> Unescaped(std::u16string_view field) {

@@ -11,6 +11,7 @@
 
 #include "common/listfile.h"
 #include "common/pelvane.h"
+#include "common/shellops.h"
 #include "common/wide.h"
 #include "forms/main.h"
 #include "timing.h"

@@ -4,6 +4,7 @@
 
 #include "common/listfile.h"
 #include "common/pelvane.h"
+#include "common/shellops.h"
 #include "core/error.h"
 #include "core/handoff.h"
 #include "forms/main.h"
@@ -59,10 +60,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     return 1;
   }
   ScopedKernelHandle marker(CreateMutexW(nullptr, FALSE, kMutexName));
+  const Pelvane::OleScope ole;
 
   try {
     auto mainForm = StartMainWindow(std::move(args));
-    auto noteForm = StartNoteWindow(*mainForm);
+    mainForm->StartNoteWindow();
     app.Run();
   } catch (...) {
     app.HandleException();

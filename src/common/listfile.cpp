@@ -1,6 +1,7 @@
 #include "common/listfile.h"
 
 #include "common/filesteps.h"
+#include "common/handle.h"
 #include "common/pelvane.h"
 #include "common/wide.h"
 #include "core/commit.h"
@@ -198,6 +199,17 @@ std::u16string LogTimeStamp() {
   bool midnight = st.wHour == 0 && st.wMinute == 0 && st.wSecond == 0 && st.wMilliseconds == 0;
   return tavu::LogStamp(ToU16(date, static_cast<std::size_t>(dn > 0 ? dn - 1 : 0)),
                         ToU16(time, static_cast<std::size_t>(tn > 0 ? tn - 1 : 0)), midnight);
+}
+
+void CreateEmptyFile(const std::u16string& path) {
+  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (h)
+    return;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_EXISTS && IsExistingFile(path))
+    return;
+  throw tavu::Exception(tavu::CannotCreateText(path, SystemMessage(error)));
 }
 
 } // namespace Pelvane

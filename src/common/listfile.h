@@ -35,6 +35,10 @@ std::string ReadWholeFile(const std::u16string& path, std::size_t limit = SIZE_M
 // error when any step fails, leaving the file as it was and nothing beside it.
 void ReplaceFileBytes(const std::u16string& path, const std::string& bytes);
 
+// Creates the file empty (zero bytes); one that appeared meanwhile is left
+// as it is. Throws the "cannot be created" error.
+void CreateEmptyFile(const std::u16string& path);
+
 // Clears `list` and fills it with the file's lines decoded with `encoding`
 // (a missing file gives none), then makes the program's folder the current
 // directory. Returns the number of lines. Throws when the file exists but

@@ -175,6 +175,14 @@ bool IsExistingFolder(const std::u16string& path) {
   return IsDriveReady(path) && FolderExistsOnDisk(path);
 }
 
+tavu::ItemKind KindOf(const std::u16string& path) {
+  if (IsExistingFile(path))
+    return tavu::ItemKind::File;
+  if (IsExistingFolder(path))
+    return tavu::ItemKind::Folder;
+  return tavu::ItemKind::Missing;
+}
+
 // LCMapStringW into `out` (resized to what was written): one call when the
 // guessed size fits, the size query only when it does not. Drops call this
 // once or twice per path, so the second call matters.

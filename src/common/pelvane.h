@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/names.h"
 #include "core/paths.h"
 
 // The program's utility module: data folder, existence tests and window helpers.
@@ -52,6 +53,9 @@ bool IsExistingFile(const std::u16string& path);
 bool IsExistingFolder(const std::u16string& path);
 bool FileExistsOnDisk(const std::u16string& path);
 bool FolderExistsOnDisk(const std::u16string& path);
+// What is at the path now: a file, a folder or nothing (a drive not ready
+// holds nothing).
+tavu::ItemKind KindOf(const std::u16string& path);
 // The file-system queries the existence rules run on.
 const tavu::FileQueries& SystemFileQueries();
 

@@ -1,13 +1,12 @@
 #include "common/undo.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 
 #include "common/fileops.h"
 #include "common/handle.h"
 #include "common/journal.h"
 #include "common/pelvane.h"
+#include "common/shellops.h"
 #include "common/wide.h"
 #include "core/commit.h"
 #include "core/error.h"
@@ -65,26 +64,6 @@ tavu::Found FoundAt(const std::u16string& path, bool stamp) {
   return found;
 }
 
-// Renames through a fresh name in the same folder and then to the new one,
-// for a change of letter case that a plain rename keeps as it was; the
-// first step is undone when the second fails.
-bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string& newPath) {
-  std::u16string temp;
-  for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
-    std::u16string candidate = FolderPart(oldPath) + u"~tavu" +
-                               ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
-    if (GetFileAttributesW(AsWide(candidate)) == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() == ERROR_FILE_NOT_FOUND)
-      temp = candidate;
-  }
-  if (temp.empty() || !MoveFileExW(AsWide(oldPath), AsWide(temp), 0))
-    return false;
-  if (MoveFileExW(AsWide(temp), AsWide(newPath), 0))
-    return true;
-  MoveFileExW(AsWide(temp), AsWide(oldPath), 0);
-  return false;
-}
-
 // Moves the item back into the folder it came from: a file as OK moved it,
 // a folder in one step; only one that OK moved to another volume under the
 // same root goes back entry by entry.
@@ -114,51 +93,6 @@ std::optional<tavu::UndoStep> DoneStep(tavu::StepKind kind, const std::u16string
   if (!found.identity)
     return std::nullopt;
   return tavu::UndoStep{kind, from, to, *found.identity, found.size, found.lastWrite};
-}
-
-bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
-  // Lists of paths, each list ended by an extra NUL.
-  const std::u16string from = oldPath + std::u16string(2, u'\0');
-  const std::u16string to = newPath + std::u16string(2, u'\0');
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = owner;
-  op.wFunc = FO_RENAME;
-  op.pFrom = AsWide(from);
-  op.pTo = AsWide(to);
-  op.fFlags = FOF_ALLOWUNDO | FOF_RENAMEONCOLLISION;
-  op.fAnyOperationsAborted = TRUE;
-  return SHFileOperationW(&op) == 0;
-}
-
-bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
-  return MoveFileExW(AsWide(LongPathForm(oldPath)), AsWide(LongPathForm(newPath)), 0) != FALSE;
-}
-
-bool RenameItem(HWND owner, const std::u16string& oldPath, const std::u16string& newPath) {
-  if (tavu::LeavesNameUnchanged(oldPath, newPath))
-    return true;
-  const auto item = IdentityOf(oldPath);
-  const auto taken = IdentityOf(newPath);
-  const bool sameItem = item && taken && *item == *taken;
-  // The shell would give the item some other name beside the one taken.
-  if (taken && !sameItem)
-    return false;
-  if (ShellRename(owner, oldPath, newPath))
-    return true;
-  return sameItem && RenameThroughTemporary(oldPath, newPath);
-}
-
-bool RecycleItem(HWND owner, const std::u16string& path) {
-  const std::u16string from = path + std::u16string(2, u'\0');
-  SHFILEOPSTRUCTW op{};
-  op.hwnd = owner;
-  op.wFunc = FO_DELETE;
-  op.pFrom = AsWide(from);
-  // No question whether to recycle what the user asked to take back; but
-  // one before an item is deleted for good where there is no Recycle Bin.
-  op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_WANTNUKEWARNING;
-  return SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted &&
-         GetFileAttributesW(AsWide(path)) == INVALID_FILE_ATTRIBUTES;
 }
 
 tavu::UndoRefusal TakeBack(HWND owner, const tavu::UndoStep& step) {

@@ -1,47 +1,28 @@
+// The main window: its layout and wiring, settings and placement, the work
+// queue and the name and extension fields; the commit and the editing aids
+// have files of their own.
 #include "forms/main.h"
-
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <optional>
 
-#include "common/clipboard.h"
 #include "common/fileops.h"
 #include "common/inifile.h"
-#include "common/itemdates.h"
-#include "common/journal.h"
-#include "common/listfile.h"
 #include "common/pelvane.h"
 #include "common/placement.h"
-#include "common/undo.h"
 #include "common/wide.h"
-#include "core/dates.h"
 #include "core/error.h"
 #include "core/handoff.h"
 #include "core/names.h"
 #include "core/placement.h"
 #include "forms/note.h"
 #include "toolkit/dpi.h"
-#include "toolkit/progress.h"
 
 using tk::TAlign;
 
 namespace {
 
 const char16_t kPeriodLabel[] = u"\u3000\uFF0E\u3000";
-const char16_t kRenameFailed[] =
-    u"変更できませんでした。\r\nファイルまたはフォルダが開かれていないか確認してください。";
-const char16_t kNameTooLong[] =
-    u"変更できませんでした。\r\n名前がこのファイルシステムには長すぎます。";
-
-tavu::ItemKind KindOf(const std::u16string& path) {
-  if (Pelvane::IsExistingFile(path))
-    return tavu::ItemKind::File;
-  if (Pelvane::IsExistingFolder(path))
-    return tavu::ItemKind::Folder;
-  return tavu::ItemKind::Missing;
-}
 
 void Place(tk::TWinControl& c, tk::TWinControl& parent, TAlign align, int left, int top, int width,
            int height, int tabOrder) {
@@ -117,6 +98,8 @@ TMainForm::TMainForm()
 }
 
 TMainForm::~TMainForm() {
+  // The word list window inserts into the name field: it goes first.
+  noteForm_.reset();
   NotifyDestroyingAll();
   // The window goes first, while the controls its last messages reach still exist.
   DestroyHandle();
@@ -235,8 +218,7 @@ void TMainForm::FormCreate() {
     AddPath(arg);
   LoadCurrentItem();
 
-  for (std::size_t slot = 1; slot <= tavu::kMainShortCuts.size(); ++slot)
-    MShortCut[slot] = tavu::kMainShortCuts[slot - 1];
+  MShortCut = tavu::kMainShortCuts;
 }
 
 LRESULT TMainForm::DefaultHandler(UINT msg, WPARAM wp, LPARAM lp) {
@@ -295,8 +277,8 @@ void TMainForm::ReadSettings() {
 
 bool TMainForm::FormCloseQuery() {
   // The word list window goes first, visible or not: its close writes "K-Sorel.ini".
-  if (NoteForm)
-    NoteForm->Close();
+  if (noteForm_)
+    noteForm_->Close();
   try {
     Pelvane::IniFile ini(SettingsPath());
     // A minimised window stands at -32000: its restored frame is the one to keep.
@@ -373,149 +355,15 @@ void TMainForm::PPMostTopClick() {
 }
 
 void TMainForm::PPNoteClick() {
-  if (NoteForm)
-    NoteForm->BringToFront();
-}
-
-void TMainForm::EditNameEnter() {
-  MEdit = &EditName;
-}
-void TMainForm::EditExtEnter() {
-  MEdit = &EditExt;
-}
-
-// ---- editing aids: caret commands, shortcuts and date entries
-
-void TMainForm::UpdateEditMenu() {
-  std::optional<tavu::EditFieldView> field;
-  std::u16string text, loaded;
-  if (MEdit) {
-    const std::u16string p = EditPath.Text();
-    const tavu::LoadedFields fields = tavu::LoadedFieldsFor(KindOf(p), p);
-    loaded = MEdit == &EditExt ? fields.ext : fields.name;
-    text = MEdit->Text();
-    const int caret = MEdit->CaretIndex();
-    field = tavu::EditFieldView{text, static_cast<std::size_t>(caret < 0 ? 0 : caret), loaded};
-  }
-  // The journal is read afresh: another window may have taken back or added
-  // an entry since. One that cannot be read offers nothing to take back.
-  bool journalEntry = false;
-  try {
-    journalEntry = !Pelvane::ReadJournal().empty();
-  } catch (const tavu::Exception&) {
-  }
-  const tavu::EditMenuState state = tavu::EditMenuFor(field, journalEntry);
-  PPCaretCutBefore.Enabled = state.cutBefore;
-  PPCaretCutAfter.Enabled = state.cutAfter;
-  PPCaretCopyBefore.Enabled = state.copyBefore;
-  PPCaretCopyAfter.Enabled = state.copyAfter;
-  PPCaretXch.Enabled = state.xch;
-  PPUndo.Enabled = state.undo;
-  PPUndoLast.Enabled = state.undoLast;
-}
-
-bool TMainForm::IsShortCut(const MSG& msg) {
-  const std::uint16_t code =
-      tavu::ShortCutCode(static_cast<std::uint32_t>(msg.wParam) & 0xFFFF, GetKeyState(VK_SHIFT) < 0,
-                         GetKeyState(VK_CONTROL) < 0,
-                         (static_cast<std::uint32_t>(msg.lParam) & tavu::kKeyDataAlt) != 0);
-  tavu::ShortCutTable table{};
-  for (std::size_t slot = 1; slot <= table.size(); ++slot)
-    table[slot - 1] = MShortCut[slot];
-  const int slot = tavu::MatchShortCut(code, table);
-  if (slot == 0)
-    return TForm::IsShortCut(msg);
-  // Only a shortcut needs the items' states, which ask the file system: not
-  // every key typed into a field (the menu updates itself when it opens).
-  UpdateEditMenu();
-  // A matched key is consumed also when its item is disabled, so that the
-  // field never sees it (Shift+Ctrl+Left would select a word).
-  struct Command {
-    tk::TMenuItem& item;
-    void (TMainForm::*run)();
-  };
-  const Command commands[] = {
-      {PPCaretCutBefore, &TMainForm::PPCaretCutBeforeClick},
-      {PPCaretCutAfter, &TMainForm::PPCaretCutAfterClick},
-      {PPUndo, &TMainForm::PPUndoClick},
-      {PPCaretCopyBefore, &TMainForm::PPCaretCopyBeforeClick},
-      {PPCaretCopyAfter, &TMainForm::PPCaretCopyAfterClick},
-      {PPCaretXch, &TMainForm::PPCaretXchClick},
-      {PPUndoLast, &TMainForm::PPUndoLastClick},
-  };
-  const Command& command = commands[slot - 1];
-  if (command.item.Enabled)
-    (this->*command.run)();
-  return true;
-}
-
-void TMainForm::RunCaretCommand(tavu::CaretCommand command) {
-  if (!MEdit)
-    return;
-  tk::TEdit& edit = *MEdit;
-  const int caret = edit.CaretIndex();
-  const tavu::CaretEdit result = tavu::ApplyCaretCommand(
-      command, edit.Text(), static_cast<std::size_t>(caret < 0 ? 0 : caret));
-  if (!result.applies)
-    return;
-  const bool cut =
-      command == tavu::CaretCommand::CopyBefore || command == tavu::CaretCommand::CopyAfter;
-  // A cut whose text the clipboard did not take would lose it: keep the field as it is.
-  if (cut && !Pelvane::CopyTextToClipboard(tk::Application().Handle(), result.clip)) {
-    MessageBeep(0);
-    return;
-  }
-  edit.SetText(result.text);
-  edit.SetFocus();
-  edit.SetSel(static_cast<int>(result.caret), 0);
-}
-
-void TMainForm::PPCaretCutBeforeClick() {
-  RunCaretCommand(tavu::CaretCommand::CutBefore);
-}
-void TMainForm::PPCaretCutAfterClick() {
-  RunCaretCommand(tavu::CaretCommand::CutAfter);
-}
-void TMainForm::PPCaretCopyBeforeClick() {
-  RunCaretCommand(tavu::CaretCommand::CopyBefore);
-}
-void TMainForm::PPCaretCopyAfterClick() {
-  RunCaretCommand(tavu::CaretCommand::CopyAfter);
-}
-void TMainForm::PPCaretXchClick() {
-  RunCaretCommand(tavu::CaretCommand::Xch);
-}
-
-void TMainForm::PPEditPopup() {
-  UpdateEditMenu();
-  const std::u16string p = EditPath.Text();
-  const bool file = Pelvane::IsExistingFile(p);
-  const bool folder = !file && Pelvane::IsExistingFolder(p);
-  // A refused path throws out of here, so the menu does not open.
-  const tavu::DateMenu dates = tavu::DateMenuFor(file || folder, [&](tavu::DateSource source) {
-    return source == tavu::DateSource::Today ? Pelvane::Today()
-                                             : Pelvane::ItemDate(p, folder, source);
-  });
-  for (std::size_t i = 1; i <= 6; ++i) {
-    if (tk::TMenuItem* item = MPPDate[i]) {
-      item->Caption = dates.captions[i - 1];
-      item->Visible = dates.visible;
-    }
-  }
-}
-
-void TMainForm::PPDateClick(tk::TMenuItem& sender) {
-  if (sender.Tag < 1 || sender.Tag > 6)
-    return;
-  if (tk::TMenuItem* item = MPPDate[static_cast<std::size_t>(sender.Tag)])
-    tk::InsertAtCaret(EditName, item->Caption);
+  if (noteForm_)
+    noteForm_->BringToFront();
 }
 
 // ---- the name and extension fields
 
 void TMainForm::LoadCurrentItem() {
   std::u16string p = EditPath.Text();
-  tavu::ItemKind kind = KindOf(p);
+  tavu::ItemKind kind = Pelvane::KindOf(p);
   auto loaded = tavu::LoadedFieldsFor(kind, p);
   bool file = kind == tavu::ItemKind::File;
   // The rule runs once, below, for both loaded texts: not once per change
@@ -535,14 +383,15 @@ void TMainForm::LoadCurrentItem() {
 }
 
 void TMainForm::EditPathChange() {
-  if (KindOf(EditPath.Text()) == tavu::ItemKind::Missing)
+  if (Pelvane::KindOf(EditPath.Text()) == tavu::ItemKind::Missing)
     BtnOK.SetEnabled(false);
 }
 
 void TMainForm::EditNameChange() {
   if (loadingFields_)
     return;
-  auto state = tavu::EvaluateFields(KindOf(EditPath.Text()), EditName.Text(), EditExt.Text());
+  auto state =
+      tavu::EvaluateFields(Pelvane::KindOf(EditPath.Text()), EditName.Text(), EditExt.Text());
   BtnOK.SetEnabled(state.okEnabled);
   if (!state.decided)
     return;
@@ -553,10 +402,6 @@ void TMainForm::EditNameChange() {
 void TMainForm::BtnNameClearClick() {
   EditName.SetText(u"");
   EditName.SetFocus();
-}
-
-void TMainForm::PPUndoClick() {
-  LoadCurrentItem();
 }
 
 void TMainForm::FindFileManagerWindow() {
@@ -618,258 +463,6 @@ void TMainForm::BtnCancelClick() {
     Close();
 }
 
-// ---- the commit
-
-void TMainForm::BtnOKClick() {
-  // A click that reaches the disabled window during a move or copy (one
-  // posted by another program) would start a second commit inside the first.
-  if (MTransfer)
-    return;
-  switch (ComboBox.ItemIndex()) {
-  case 0:
-    RenameCurrent();
-    break;
-  case 1:
-    RenameAndMove();
-    break;
-  case 2:
-    RenameAndCopy();
-    break;
-  default:
-    break;
-  }
-}
-
-std::u16string TMainForm::RenameCurrent() {
-  const std::u16string oldPath = EditPath.Text();
-  const std::u16string newPath =
-      tavu::NewPathFor(Pelvane::IsExistingFile(oldPath), oldPath, EditName.Text(), EditExt.Text());
-  std::u16string result;
-  // Wine cuts a name that a Linux file system cannot hold to what fits, and
-  // reports success.
-  if (newPath != oldPath && Pelvane::RunsUnderWine() &&
-      !tavu::FitsLinuxFileName(tavu::FileNamePart(newPath))) {
-    tk::Application().ShowMessageBox(kNameTooLong, kProgramTitle, MB_OK | MB_ICONERROR);
-  } else if (RenameItem(oldPath, newPath)) {
-    JournalStep(tavu::StepKind::Rename, oldPath, newPath);
-    result = newPath;
-    // The item has its new name whatever happens to the log: a log error is
-    // shown, and the commit still finishes, so the queue never keeps a path
-    // that is gone.
-    try {
-      WriteLog(tavu::RenameLine(oldPath, newPath));
-    } catch (...) {
-      tk::Application().HandleException();
-    }
-    RemoveCurrentItem();
-    PostRefresh();
-  } else {
-    tk::Application().ShowMessageBox(kRenameFailed, kProgramTitle, MB_OK | MB_ICONERROR);
-  }
-  if (!MHeadAfterTransfer)
-    ShowQueueHead();
-  return result;
-}
-
-namespace {
-// Renames through a fresh name in the same folder and then to the new one,
-// for a change of letter case that a plain rename keeps as it was; the
-// first step is undone when the second fails.
-bool RenameThroughTemporary(const std::u16string& oldPath, const std::u16string& newPath) {
-  std::u16string temp;
-  for (unsigned n = 0; n < 1000 && temp.empty(); ++n) {
-    std::u16string candidate = Pelvane::FolderPart(oldPath) + u"~tavu" +
-                               ToU16(std::to_wstring(GetCurrentProcessId() + n).c_str()) + u".tmp";
-    if (GetFileAttributesW(AsWide(Pelvane::LongPathForm(candidate))) == INVALID_FILE_ATTRIBUTES &&
-        GetLastError() == ERROR_FILE_NOT_FOUND)
-      temp = candidate;
-  }
-  if (temp.empty() || !Pelvane::LongPathRename(oldPath, temp))
-    return false;
-  if (Pelvane::LongPathRename(temp, newPath))
-    return true;
-  Pelvane::LongPathRename(temp, oldPath);
-  return false;
-}
-
-// The shell's rename takes paths shorter than MAX_PATH characters; Wine's
-// overruns its buffers on longer ones and takes the process down.
-bool ShellCanTake(const std::u16string& path) {
-  return path.size() < MAX_PATH;
-}
-} // namespace
-
-bool TMainForm::RenameItem(const std::u16string& oldPath, const std::u16string& newPath) {
-  // OK on an unchanged name commits the item as it is (to move or copy it).
-  // A name the system reads as the same one is unchanged too: renaming
-  // README to "README." would only go through a temporary name and back.
-  if (tavu::LeavesNameUnchanged(oldPath, newPath))
-    return true;
-  auto item = Pelvane::IdentityOf(oldPath);
-  auto taken = Pelvane::IdentityOf(newPath);
-  bool sameItem = item && taken && *item == *taken;
-  // The new name belongs to another item: the shell would give ours some
-  // other name, and the log and a following move would name the wrong item.
-  if (taken && !sameItem)
-    return false;
-  bool renamed;
-  if (ShellCanTake(oldPath) && ShellCanTake(newPath))
-    renamed = MShellRename(Handle(), oldPath, newPath) ||
-              (sameItem && RenameThroughTemporary(oldPath, newPath));
-  else
-    renamed = sameItem ? RenameThroughTemporary(oldPath, newPath)
-                       : Pelvane::LongPathRename(oldPath, newPath);
-  // A rename reported as done may still have given the item another name
-  // (Wine cuts what a Linux file system cannot hold): only the new path on
-  // disk says it was done.
-  return renamed && (Pelvane::FileExistsOnDisk(newPath) || Pelvane::FolderExistsOnDisk(newPath));
-}
-
-void TMainForm::PostRefresh() {
-  // Only a program started from the file manager (with a path) asks it to refresh.
-  if (!MExp || Arguments.empty() || Arguments.front().empty())
-    return;
-  PostMessageW(MExp, WM_KEYDOWN, VK_F5, 0);
-  PostMessageW(MExp, WM_KEYUP, VK_F5, 0);
-}
-
-void TMainForm::RenameAndMove() {
-  RenameAndTransfer(tavu::TransferMode::Move);
-}
-
-void TMainForm::RenameAndCopy() {
-  RenameAndTransfer(tavu::TransferMode::Copy);
-}
-
-void TMainForm::RenameAndTransfer(tavu::TransferMode mode) {
-  const bool move = mode == tavu::TransferMode::Move;
-  std::u16string folder = MCopyMoveDir;
-  if (!PickFolder(move ? u"移動先フォルダの選択" : u"コピー先フォルダの選択", folder))
-    return;
-  // The next item comes up once the move or copy is over.
-  MHeadAfterTransfer = true;
-  const std::u16string renamed = RenameCurrent();
-  MHeadAfterTransfer = false;
-  if (renamed.empty()) {
-    ShowQueueHead();
-    return;
-  }
-  const std::u16string destination = tavu::DestinationFor(folder, renamed);
-  const bool taken = Pelvane::IsExistingFile(renamed) ? Pelvane::IsExistingFile(destination)
-                                                      : Pelvane::IsExistingFolder(destination);
-  auto outcome = tavu::TransferOutcome::Done;
-  if (taken) {
-    outcome = tavu::TransferOutcome::Stopped;
-    MessageBeep(0);
-  } else {
-    const bool file = Pelvane::IsExistingFile(renamed);
-    Pelvane::Transfer transfer;
-    MTransfer = &transfer;
-    outcome = tk::RunTransfer(
-        Handle(), move ? u"TAVU - 移動" : u"TAVU - コピー", Pelvane::FileNamePart(renamed),
-        transfer, [&] {
-          if (file)
-            (move ? Pelvane::MoveFileTo : Pelvane::CopyFileTo)(renamed, destination, &transfer);
-          else
-            (move ? Pelvane::MoveFolderTo : Pelvane::CopyFolderTo)(renamed, destination, &transfer);
-        });
-    MTransfer = nullptr;
-    if (outcome != tavu::TransferOutcome::Done)
-      MessageBeep(0);
-  }
-  if (outcome == tavu::TransferOutcome::Done)
-    JournalStep(move ? tavu::StepKind::Move : tavu::StepKind::Copy, renamed, destination);
-  MCopyMoveDir = folder;
-  const auto next = [this] {
-    ShowQueueHead();
-    // A close asked for during the transfer, unless the emptied queue closed the window already.
-    if (std::exchange(MCloseAfterTransfer, false) && IsWindowVisible(Handle()))
-      Close();
-  };
-  try {
-    WriteLog(tavu::TransferLine(renamed, destination, mode, outcome));
-  } catch (...) {
-    next();
-    throw;
-  }
-  next();
-}
-
-namespace {
-struct BrowseState {
-  HWND main;
-  const std::u16string* folder;
-};
-
-int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data) {
-  if (msg != BFFM_INITIALIZED)
-    return 0;
-  return tk::Guarded(0, [&] {
-    const auto* state = reinterpret_cast<const BrowseState*>(data);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    RECT r{};
-    if (GetMonitorInfoW(MonitorFromWindow(state->main, MONITOR_DEFAULTTONEAREST), &mi) &&
-        GetWindowRect(dialog, &r)) {
-      const RECT& m = mi.rcMonitor;
-      int x = m.left + ((m.right - m.left) - (r.right - r.left)) / 2;
-      int y = m.top + ((m.bottom - m.top) - (r.bottom - r.top)) / 2;
-      SetWindowPos(dialog, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    }
-    if (!state->folder->empty())
-      SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
-                   reinterpret_cast<LPARAM>(AsWide(*state->folder)));
-    return 0;
-  });
-}
-} // namespace
-
-bool TMainForm::PickFolder(const std::u16string& caption, std::u16string& folder) {
-  if (!Pelvane::FolderExistsOnDisk(folder))
-    folder.clear();
-  BrowseState state{Handle(), &folder};
-  BROWSEINFOW bi{};
-  bi.hwndOwner = tk::Application().Handle();
-  bi.lpszTitle = AsWide(caption);
-  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
-  bi.lpfn = BrowseCallback;
-  bi.lParam = reinterpret_cast<LPARAM>(&state);
-  // The new dialog style needs OLE on this thread.
-  HRESULT ole = OleInitialize(nullptr);
-  PIDLIST_ABSOLUTE chosen;
-  {
-    tk::TModalScope modal;
-    Pelvane::ErrorModeScope silent(SEM_FAILCRITICALERRORS);
-    chosen = SHBrowseForFolderW(&bi);
-  }
-  bool ok = false;
-  if (chosen) {
-    wchar_t path[MAX_PATH + 1] = {};
-    if (SHGetPathFromIDListW(chosen, path)) {
-      folder = ToU16(path);
-      ok = true;
-    }
-    CoTaskMemFree(chosen);
-  }
-  if (SUCCEEDED(ole))
-    OleUninitialize();
-  return ok;
-}
-
-// ---- the operation log
-
-void TMainForm::WriteLog(const std::u16string& text) {
-  if (!PPLog.Checked)
-    return;
-  const std::u16string path = Pelvane::DataFolder + u"TAVU.log";
-  std::vector<std::u16string> lines;
-  Pelvane::LoadList(lines, path, tavu::TextEncoding::Ansi);
-  tavu::InsertLogLine(lines, tavu::LogLine(Pelvane::LogTimeStamp(), text));
-  // A reader that does not let go within the wait makes this throw: the
-  // entry is never lost without a word.
-  Pelvane::SaveListIfFree(lines, path, tavu::TextEncoding::Ansi);
-}
-
 void TMainForm::DropDstFileDrop(std::vector<std::u16string>& files) {
   std::vector<std::u16string> sorted = files;
   try {
@@ -898,58 +491,10 @@ void TMainForm::WMCopyData(const COPYDATASTRUCT* data) {
     LoadCurrentItem();
 }
 
-// ---- the undo journal
-
-void TMainForm::JournalStep(tavu::StepKind kind, const std::u16string& from,
-                            const std::u16string& to) {
-  // A rename starts the OK's entry; a name that stayed is no step of it.
-  if (kind == tavu::StepKind::Rename)
-    MJournalEntry.reset();
-  if (kind == tavu::StepKind::Rename && tavu::LeavesNameUnchanged(from, to))
-    return;
-  try {
-    if (auto step = Pelvane::DoneStep(kind, from, to))
-      MJournalEntry = Pelvane::RecordInJournal(MJournalEntry, std::move(*step));
-  } catch (const tavu::Exception&) {
-    tk::Application().HandleException();
-  }
-}
-
-void TMainForm::PPUndoLastClick() {
-  const Pelvane::UndoOutcome undone = Pelvane::TakeBackNewest(Handle());
-  if (!undone.entry) {
-    tk::Application().ShowMessageBox(tavu::NothingToUndoText(), kProgramTitle,
-                                     MB_OK | MB_ICONWARNING);
-    return;
-  }
-  if (!undone.done.empty()) {
-    // What was taken back stays so; the journal and the log follow it as
-    // far as they can, each failure shown on its own.
-    try {
-      Pelvane::ReplaceInJournal(*undone.entry, undone.left);
-    } catch (const tavu::Exception&) {
-      tk::Application().HandleException();
-    }
-    try {
-      for (const auto& step : undone.done)
-        WriteLog(tavu::UndoLogText(step));
-    } catch (const tavu::Exception&) {
-      tk::Application().HandleException();
-    }
-    PostRefresh();
-  }
-  if (undone.refusal != tavu::UndoRefusal::None) {
-    tk::Application().ShowMessageBox(
-        tavu::RefusalText(undone.refusal, undone.left.steps.back(), undone.done), kProgramTitle,
-        MB_OK | MB_ICONWARNING);
-    return;
-  }
-  // The item is back as it was before its OK: current again, so that the
-  // right name can be typed at once.
-  queue_.PutFirst(undone.entry->steps.front().from);
-  ListBox.SetItemIndex(0);
-  ShowHead();
-  EditName.SetFocus();
+TNoteForm& TMainForm::StartNoteWindow() {
+  noteForm_ = std::make_unique<TNoteForm>(EditName);
+  noteForm_->CreateForm();
+  return *noteForm_;
 }
 
 std::unique_ptr<TMainForm> StartMainWindow(std::vector<std::u16string> arguments) {

@@ -112,7 +112,7 @@ public:
   void WriteLog(const std::u16string& text);
   // Editing aids: the caret commands on MEdit, their shortcuts, and the dates
   // of the edit menu.
-  void UpdateEditMenu();
+  tavu::EditMenuState UpdateEditMenu();
   bool IsShortCut(const MSG& msg) override;
   void PPCaretCutBeforeClick();
   void PPCaretCutAfterClick();
@@ -141,9 +141,10 @@ public:
   // queue show, in pixels at the window's DPI; 0 by 0 before the controls exist.
   SIZE MinimumSize();
 
-  // The word list window while it exists (it registers itself); shown by
-  // PPNoteClick and closed first by FormCloseQuery.
-  TNoteForm* NoteForm = nullptr;
+  // Makes the word list window, hidden unless its settings ask for it at
+  // start-up, for the name field: shown by PPNoteClick, closed first by
+  // FormCloseQuery, destroyed with this window.
+  TNoteForm& StartNoteWindow();
 
   // The command-line arguments FormCreate queues.
   std::vector<std::u16string> Arguments;
@@ -155,8 +156,10 @@ private:
 
   std::u16string MCopyMoveDir;
   tk::TEdit* MEdit = nullptr;
-  std::array<tk::TMenuItem*, 7> MPPDate{};  // entries 1 to 6
-  std::array<std::uint16_t, 8> MShortCut{}; // entries 1 to 7
+  std::array<tk::TMenuItem*, 7> MPPDate{}; // entries 1 to 6
+  // The shortcut of slot n at index n - 1; all 0 (matching nothing) until
+  // the window's creation fills them.
+  tavu::ShortCutTable MShortCut{};
   HWND MExp = nullptr;
   // The move or copy under way, while the commit waits for it.
   Pelvane::Transfer* MTransfer = nullptr;
@@ -168,9 +171,6 @@ private:
   std::optional<tavu::UndoEntry> MJournalEntry;
   // Whether the taskbar stays on top of other windows (replaceable for tests).
   bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
-  // The shell's rename (replaceable for tests, to act as another shell would).
-  bool (*MShellRename)(HWND owner, const std::u16string& oldPath,
-                       const std::u16string& newPath) = Pelvane::ShellRename;
 
   class ListBoxQueue : public tavu::QueueList {
   public:
@@ -186,9 +186,6 @@ private:
   };
 
   void RenameAndTransfer(tavu::TransferMode mode);
-  // Renames old to new, mending what the shell gets wrong; false when the
-  // item was not renamed.
-  bool RenameItem(const std::u16string& oldPath, const std::u16string& newPath);
   void PostRefresh();
   // Records a step of the OK under way in the undo journal; a journal that
   // cannot be read or written is reported and the OK goes on.
@@ -201,6 +198,7 @@ private:
   // One caret command on MEdit: the new text, then the focus, then the caret.
   void RunCaretCommand(tavu::CaretCommand command);
 
+  std::unique_ptr<TNoteForm> noteForm_;
   ListBoxQueue queueList_;
   tavu::WorkQueue queue_;
   // Set while LoadCurrentItem fills the fields, which then runs the rule once.

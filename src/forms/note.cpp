@@ -1,8 +1,5 @@
 #include "forms/note.h"
 
-#include <objbase.h>
-#include <shellapi.h>
-
 #include <algorithm>
 #include <climits>
 #include <vector>
@@ -13,11 +10,11 @@
 #include "common/listfile.h"
 #include "common/pelvane.h"
 #include "common/placement.h"
+#include "common/shellops.h"
 #include "common/wide.h"
 #include "common/windowops.h"
 #include "core/error.h"
 #include "core/wordlist.h"
-#include "forms/main.h"
 
 using tk::TAlign;
 using tk::TToolButton;
@@ -30,41 +27,9 @@ std::u16string SettingsPath() {
   return Pelvane::DataFolder + u"K-Sorel.ini";
 }
 
-// Creates the empty word list (zero bytes); one that appeared meanwhile is
-// left as it is. Throws the "cannot be created" error.
-void CreateEmptyFile(const std::u16string& path) {
-  ScopedFileHandle h(CreateFileW(AsWide(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (h)
-    return;
-  const DWORD error = GetLastError();
-  if (error == ERROR_FILE_EXISTS && Pelvane::IsExistingFile(path))
-    return;
-  throw tavu::Exception(tavu::CannotCreateText(path, Pelvane::SystemMessage(error)));
-}
-
-// COM for the shell's handlers while it lives, as ShellExecuteW asks of its callers.
-class ComScope {
-public:
-  ComScope()
-      : ok_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
-  }
-  ~ComScope() {
-    if (ok_)
-      CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
-private:
-  bool ok_;
-};
-
 } // namespace
 
-TNoteForm::ShellOpen TNoteForm::ShellExecuteFn = ::ShellExecuteW;
-
-TNoteForm::TNoteForm(TMainForm& main)
+TNoteForm::TNoteForm(tk::TEdit& target)
     : TForm(nullptr, u"NoteForm", u"TNoteForm"), ToolBar(this, u"ToolBar"),
       TBName(this, u"TBName", u"名前欄に入力(&N)"),
       TBClip(this, u"TBClip", u"クリップボードにコピー(&C)"),
@@ -73,7 +38,7 @@ TNoteForm::TNoteForm(TMainForm& main)
       ToolButton1(this, u"ToolButton1", {}, TToolButton::Separator),
       TBClose(this, u"TBClose", u"閉じる(&X)"), TBEnd(this, u"TBEnd", {}, TToolButton::Separator),
       TBShow(this, u"TBShow", u"起動時に表示", TToolButton::Check), ListBox(this, u"ListBox"),
-      main_(main) {
+      target_(target) {
   SetText(u"TAVU - 単語帳");
   ToolWindow = true;
   SystemMenu = false;
@@ -94,12 +59,9 @@ TNoteForm::TNoteForm(TMainForm& main)
   TBClose.OnClick = [this] { TBCloseClick(); };
   ListBox.OnDblClick = [this] { ListBoxDblClick(); };
   ListBox.OnKeyPress = [this](char16_t& key) { ListBoxKeyPress(key); };
-  main_.NoteForm = this;
 }
 
 TNoteForm::~TNoteForm() {
-  if (main_.NoteForm == this)
-    main_.NoteForm = nullptr;
   NotifyDestroyingAll();
   DestroyHandle();
 }
@@ -144,7 +106,7 @@ void TNoteForm::FormCreate() {
   if (Pelvane::IsExistingFile(MNote))
     LoadWords();
   else
-    CreateEmptyFile(MNote);
+    Pelvane::CreateEmptyFile(MNote);
   if (TBShow.Down())
     Show();
 }
@@ -227,12 +189,9 @@ void TNoteForm::TBCloseClick() {
 void TNoteForm::TBEditClick() {
   if (!Pelvane::IsExistingFile(MNote))
     return;
-  ComScope com;
-  const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteFn(Handle(), L"open", AsWide(MNote), nullptr, nullptr, SW_SHOW));
   // No editor could be started (no program for the file's type): say so
   // rather than do nothing at all.
-  if (result <= 32)
+  if (!Pelvane::OpenInShell(Handle(), MNote))
     MessageBeep(MB_ICONERROR);
 }
 
@@ -252,15 +211,15 @@ void TNoteForm::TBNameClick() {
   const int index = ListBox.ItemIndex();
   if (index < 0)
     return;
-  // Inserted while this window has the focus: at the caret the name field
-  // had when the user left it.
-  tk::InsertAtCaret(main_.EditName, ListBox.Item(index));
-  const HWND main = main_.Handle();
-  // A minimised main window would take the foreground and the focus unseen.
-  if (IsIconic(main))
-    ShowWindow(main, SW_RESTORE);
-  Pelvane::ForceForeground(main);
-  Pelvane::FocusForeignControl(main_.EditName.Handle());
+  // Inserted while this window has the focus: at the caret the field had
+  // when the user left it.
+  tk::InsertAtCaret(target_, ListBox.Item(index));
+  const HWND window = GetAncestor(target_.Handle(), GA_ROOT);
+  // A minimised window would take the foreground and the focus unseen.
+  if (IsIconic(window))
+    ShowWindow(window, SW_RESTORE);
+  Pelvane::ForceForeground(window);
+  Pelvane::FocusForeignControl(target_.Handle());
 }
 
 void TNoteForm::ListBoxDblClick() {
@@ -273,10 +232,4 @@ void TNoteForm::ListBoxKeyPress(char16_t& key) {
   // Typed characters never reach the list: no jumping to an entry by its
   // first letter. The arrow keys type none and still move the selection.
   key = 0;
-}
-
-std::unique_ptr<TNoteForm> StartNoteWindow(TMainForm& main) {
-  auto form = std::make_unique<TNoteForm>(main);
-  form->CreateForm();
-  return form;
 }

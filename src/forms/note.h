@@ -7,17 +7,15 @@
 #include "toolkit/controls.h"
 #include "toolkit/forms.h"
 
-class TMainForm;
-
 // The word list window: the lines of "TAVU-Note.txt" in the data folder, to
-// be inserted into the main window's name field or copied to the clipboard.
+// be inserted into a field of another window or copied to the clipboard.
 // The file is kept by the user's editor; the window opens it there and reads
 // it again on request. Closing only hides the window.
 class TNoteForm : public tk::TForm {
 public:
-  // Makes the window (hidden) for that main window, which must outlive it;
-  // the main window knows it as its NoteForm from then on.
-  explicit TNoteForm(TMainForm& main);
+  // Makes the window (hidden); an entry chosen goes into `target` at its
+  // caret, and `target` must outlive the window.
+  explicit TNoteForm(tk::TEdit& target);
   ~TNoteForm() override;
 
   tk::TToolBar ToolBar;
@@ -49,10 +47,6 @@ public:
   // Private field, kept public for the tests: the word list file's full path.
   std::u16string MNote;
 
-  // How TBEditClick asks the shell to open the file; a test puts a recorder here.
-  using ShellOpen = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-  static ShellOpen ShellExecuteFn;
-
 private:
   void BuildLayout();
   // Reads the window's bounds and the start-up flag from "K-Sorel.ini".
@@ -65,10 +59,6 @@ private:
   // Fits the list's scroll extent to its entries in its present font.
   void FitExtent();
 
-  TMainForm& main_;
+  tk::TEdit& target_;
   HFONT fittedFont_ = nullptr; // the list's font when the extent was fitted
 };
-
-// Creates the word list window after the main window, as the program's start
-// does: hidden, unless its settings ask for it at start-up.
-std::unique_ptr<TNoteForm> StartNoteWindow(TMainForm& main);

@@ -625,10 +625,11 @@ TEST(DateEntries, AreHiddenWithoutAnExistingItem) {
   ASSERT_EQ(seam.calls.size(), 1u);
   for (const auto& line : seam.calls[0].lines)
     EXPECT_EQ(line.text.find(u"yyyy"), std::u16string::npos);
+  const tk::TMenuItem* dates[] = {&f.PPDate1, &f.PPDate2, &f.PPDate3,
+                                  &f.PPDate4, &f.PPDate5, &f.PPDate6};
   for (int i = 1; i <= 6; ++i) {
-    EXPECT_FALSE(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)]->Visible) << i;
-    EXPECT_EQ(wintest::Fields(f).MPPDate[static_cast<std::size_t>(i)]->Caption,
-              i % 2 ? u"yyyy年mm月dd日" : u"yyyy-mm-dd");
+    EXPECT_FALSE(dates[i - 1]->Visible) << i;
+    EXPECT_EQ(dates[i - 1]->Caption, i % 2 ? u"yyyy年mm月dd日" : u"yyyy-mm-dd");
   }
 
   // An item that is gone by the time the menu opens hides them too.

@@ -19,6 +19,7 @@
 #include "common/handle.h"
 #include "common/listfile.h"
 #include "common/pelvane.h"
+#include "common/shellops.h"
 #include "common/wide.h"
 #include "dialogs.h"
 #include "fixture.h"
@@ -139,7 +140,7 @@ TEST_F(Commit, PathsTooLongForTheShellAreRenamedUnderTheSameRules) {
     missing += u"\\" + std::u16string(200, u'm');
   auto w = Open({a, edge, missing + u".txt"});
   longestForTheShell = 0;
-  wintest::Fields(**w).MShellRename = WatchedShell;
+  const wintest::UseScope watched(Pelvane::UseShellRename, WatchedShell);
 
   (*w)->EditName.SetText(u"b");
   {
@@ -179,7 +180,7 @@ bool CuttingShell(HWND, const std::u16string& oldPath, const std::u16string& new
 TEST_F(Commit, ARenameReportedDoneWithoutTheNewNameOnDiskFailed) {
   const auto a = dir.File(u"a.txt"), next = dir.File(u"next.txt");
   auto w = Open({a, next});
-  wintest::Fields(**w).MShellRename = CuttingShell;
+  const wintest::UseScope cutting(Pelvane::UseShellRename, CuttingShell);
   (*w)->EditName.SetText(u"b");
   {
     DialogDriver box(PressOk);

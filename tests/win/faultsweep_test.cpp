@@ -299,7 +299,7 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
   w->CHKOKClose.SetChecked(false);
   w->ComboBox.SetItemIndex(0);
   // Made when its row comes: the main window's close would write its file too.
-  std::unique_ptr<TNoteForm> note;
+  TNoteForm* note = nullptr;
 
   std::u16string lastRenamed, lastTo;
   int items = 0;
@@ -349,7 +349,7 @@ TEST_F(FaultSweep, EveryWriterLeavesTheOldFileOrTheNewOneAndSaysWhy) {
 
   for (const auto& writer : writers) {
     if (writer.file == u"K-Sorel.ini")
-      note = StartNoteWindow(*w);
+      note = &w->StartNoteWindow();
     std::set<Step> failed;
     const int withFile = Sweep(writer, true, failed);
     const int withoutFile = Sweep(writer, false, failed);

@@ -48,17 +48,14 @@ inline void Pump(DWORD ms = 50) {
 struct MainFormFields {
   std::u16string& MCopyMoveDir;
   tk::TEdit*& MEdit;
-  std::array<tk::TMenuItem*, 7>& MPPDate;
-  std::array<std::uint16_t, 8>& MShortCut;
+  tavu::ShortCutTable& MShortCut;
   HWND& MExp;
   bool (*&MTaskbarOnTop)();
-  bool (*&MShellRename)(HWND, const std::u16string&, const std::u16string&);
 };
 class MainFormTestAccess {
 public:
   static MainFormFields Of(TMainForm& f) {
-    return {f.MCopyMoveDir, f.MEdit,         f.MPPDate,     f.MShortCut,
-            f.MExp,         f.MTaskbarOnTop, f.MShellRename};
+    return {f.MCopyMoveDir, f.MEdit, f.MShortCut, f.MExp, f.MTaskbarOnTop};
   }
 };
 
@@ -78,6 +75,20 @@ public:
 } // namespace tk
 
 namespace wintest {
+
+// Puts a replacement in place through a layer's `Use…` function while it
+// lives, and the one it replaced back afterwards.
+template <class Step> class UseScope {
+public:
+  UseScope(Step (*use)(Step), Step replacement) : use_(use), saved_(use(replacement)) {}
+  ~UseScope() { use_(saved_); }
+  UseScope(const UseScope&) = delete;
+  UseScope& operator=(const UseScope&) = delete;
+
+private:
+  Step (*use_)(Step);
+  Step saved_;
+};
 
 inline MainFormFields Fields(TMainForm& f) {
   return MainFormTestAccess::Of(f);

@@ -14,6 +14,7 @@
 
 #include "common/clipboard.h"
 #include "common/handle.h"
+#include "common/shellops.h"
 #include "common/wide.h"
 #include "fixture.h"
 #include "scratch.h"
@@ -35,7 +36,7 @@ struct Session {
   std::u16string saved = Pelvane::DataFolder;
   std::vector<std::u16string> errors;
   std::unique_ptr<wintest::MainWindow> main;
-  std::unique_ptr<TNoteForm> note;
+  TNoteForm* note = nullptr;
 
   explicit Session(const std::string& words = "", const std::string& ini = "") {
     Pelvane::DataFolder = dir.Path(u"");
@@ -46,16 +47,14 @@ struct Session {
     tk::Application().OnException = [this](const std::u16string& t) { errors.push_back(t); };
   }
   ~Session() {
-    note.reset();
     main.reset();
     tk::Application().OnException = nullptr;
     Pelvane::DataFolder = saved;
   }
   TNoteForm& Start(std::vector<std::u16string> args = {}) {
-    note.reset();
     main.reset();
     main = std::make_unique<wintest::MainWindow>(std::move(args));
-    note = StartNoteWindow(**main);
+    note = &(*main)->StartNoteWindow();
     wintest::Pump(20);
     return *note;
   }
@@ -237,13 +236,13 @@ TEST(NoteWindow, ReloadCopyAndEditButtons) {
   EXPECT_EQ(n.ListBox.Count(), 2);
 
   // Edit asks the shell to open the file, and only a file that is there.
-  const auto saved = TNoteForm::ShellExecuteFn;
-  TNoteForm::ShellExecuteFn = RecordShellOpen;
-  shellCalls.clear();
-  Click(n, n.TBEdit);
-  WriteBytes(run.Note(), "");
-  Click(n, n.TBEdit);
-  TNoteForm::ShellExecuteFn = saved;
+  {
+    const wintest::UseScope recorded(Pelvane::UseShellOpen, RecordShellOpen);
+    shellCalls.clear();
+    Click(n, n.TBEdit);
+    WriteBytes(run.Note(), "");
+    Click(n, n.TBEdit);
+  }
   EXPECT_EQ(shellCalls, (decltype(shellCalls){{n.Handle(), run.Note()}}));
 }
 

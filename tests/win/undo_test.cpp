@@ -175,9 +175,9 @@ TEST_F(Undo, EachKindOfOkIsTakenBackInAWindowOpenBeforeItAndItsItemComesFirst) {
     ASSERT_EQ(Pelvane::ReadJournal().size(), 1u);
     wintest::ResetApplication();
     tk::Application().MainForm = &later.Form();
-    std::unique_ptr<TNoteForm> note;
+    TNoteForm* note = nullptr;
     if (k.fromWordList) {
-      note = StartNoteWindow(*later);
+      note = &later->StartNoteWindow();
       later->PPNoteClick();
       note->ListBox.SetFocus();
     } else {

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "core/cmdline.h"
 #include "common/handle.h"
@@ -246,13 +247,36 @@ HWND NextVisibleWindow(HWND wnd) {
   return wnd;
 }
 
+namespace {
+TaskbarQuery taskbarQuery = nullptr;
+ErrorModeSetter errorModeSetter = nullptr;
+
+UINT SetMode(UINT mode) {
+  return (errorModeSetter ? errorModeSetter : ::SetErrorMode)(mode);
+}
+} // namespace
+
+TaskbarQuery UseTaskbarQuery(TaskbarQuery query) {
+  return std::exchange(taskbarQuery, query);
+}
+
 bool IsTaskbarAlwaysOnTop() {
+  if (taskbarQuery)
+    return taskbarQuery();
   APPBARDATA abd{};
   abd.cbSize = sizeof abd;
   return (SHAppBarMessage(ABM_GETSTATE, &abd) & ABS_ALWAYSONTOP) != 0;
 }
 
-ErrorModeScope::Setter ErrorModeScope::SetMode = &::SetErrorMode;
+ErrorModeSetter UseErrorModeSetter(ErrorModeSetter setter) {
+  return std::exchange(errorModeSetter, setter);
+}
+
+ErrorModeScope::ErrorModeScope(UINT mode) : previous_(SetMode(mode)) {}
+
+ErrorModeScope::~ErrorModeScope() {
+  SetMode(previous_);
+}
 
 std::optional<FileIdentity> IdentityOf(const std::u16string& path) {
   ScopedFileHandle h(CreateFileW(AsWide(LongPathForm(path)), FILE_READ_ATTRIBUTES,

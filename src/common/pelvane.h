@@ -71,6 +71,10 @@ bool SetTopMost(HWND wnd, bool topMost);
 // The next window below `wnd` in the Z order with the WS_VISIBLE style, or 0.
 HWND NextVisibleWindow(HWND wnd);
 bool IsTaskbarAlwaysOnTop();
+// Puts `query` in place of the taskbar's own answer (nullptr: the taskbar's
+// again) and returns the one that was in use (nullptr for the taskbar's).
+using TaskbarQuery = bool (*)();
+TaskbarQuery UseTaskbarQuery(TaskbarQuery query);
 
 // What identifies a file or folder on its volume, whatever path names it.
 struct FileIdentity {
@@ -80,14 +84,17 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> IdentityOf(const std::u16string& path);
 
+// How the process error mode is set, as SetErrorMode. UseErrorModeSetter puts
+// `setter` in use (nullptr: SetErrorMode again) and returns the one that was
+// in use (nullptr for SetErrorMode), so that a test can watch the switches.
+using ErrorModeSetter = UINT(WINAPI*)(UINT mode);
+ErrorModeSetter UseErrorModeSetter(ErrorModeSetter setter);
+
 // Sets the process error mode while it lives and puts the previous one back.
-// The setter is replaceable so that a test can watch the switch.
 class ErrorModeScope {
 public:
-  using Setter = UINT(WINAPI*)(UINT mode);
-  static Setter SetMode;
-  explicit ErrorModeScope(UINT mode) : previous_(SetMode(mode)) {}
-  ~ErrorModeScope() { SetMode(previous_); }
+  explicit ErrorModeScope(UINT mode);
+  ~ErrorModeScope();
   ErrorModeScope(const ErrorModeScope&) = delete;
   ErrorModeScope& operator=(const ErrorModeScope&) = delete;
 

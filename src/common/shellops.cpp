@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <utility>
+
 #include "common/pelvane.h"
 #include "common/wide.h"
 #include "core/commit.h"
@@ -82,9 +84,7 @@ bool ShellRename(HWND owner, const std::u16string& oldPath, const std::u16string
 }
 
 ShellRenameStep UseShellRename(ShellRenameStep step) {
-  const ShellRenameStep previous = shellRename;
-  shellRename = step;
-  return previous;
+  return std::exchange(shellRename, step);
 }
 
 bool LongPathRename(const std::u16string& oldPath, const std::u16string& newPath) {
@@ -163,9 +163,7 @@ bool OpenInShell(HWND owner, const std::u16string& path) {
 }
 
 ShellOpen UseShellOpen(ShellOpen open) {
-  const ShellOpen previous = shellOpen;
-  shellOpen = open;
-  return previous;
+  return std::exchange(shellOpen, open);
 }
 
 } // namespace Pelvane

@@ -411,7 +411,7 @@ void TMainForm::FindFileManagerWindow() {
     wchar_t buf[261] = {};
     int n = GetClassNameW(w, buf, 261);
     cls = ToU16(buf, static_cast<std::size_t>(n > 0 ? n : 0));
-    if (cls == u"Shell_TrayWnd" && !MTaskbarOnTop())
+    if (cls == u"Shell_TrayWnd" && !Pelvane::IsTaskbarAlwaysOnTop())
       MExp = Pelvane::NextVisibleWindow(w);
   }
   if (cls == u"CabinetWClass" || cls == u"ExploreWClass")

@@ -169,8 +169,6 @@ private:
   bool MHeadAfterTransfer = false;
   // The journal's entry of the OK under way, which its move or copy joins.
   std::optional<tavu::UndoEntry> MJournalEntry;
-  // Whether the taskbar stays on top of other windows (replaceable for tests).
-  bool (*MTaskbarOnTop)() = Pelvane::IsTaskbarAlwaysOnTop;
 
   class ListBoxQueue : public tavu::QueueList {
   public:

@@ -44,9 +44,6 @@ public:
   void ListBoxDblClick();
   void ListBoxKeyPress(char16_t& key);
 
-  // Private field, kept public for the tests: the word list file's full path.
-  std::u16string MNote;
-
 private:
   void BuildLayout();
   // Reads the window's bounds and the start-up flag from "K-Sorel.ini".
@@ -59,6 +56,8 @@ private:
   // Fits the list's scroll extent to its entries in its present font.
   void FitExtent();
 
+  // The word list file's full path.
+  std::u16string MNote;
   tk::TEdit& target_;
   HFONT fittedFont_ = nullptr; // the list's font when the extent was fitted
 };

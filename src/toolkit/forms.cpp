@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "core/error.h"
 #include "common/wide.h"
 #include "toolkit/dpi.h"
@@ -9,6 +11,9 @@
 namespace tk {
 
 namespace {
+
+ErrorBox errorBox;
+MenuTracker menuTracker;
 const wchar_t kAppClass[] = L"TApplication";
 constexpr int kIconId = 1;
 
@@ -483,18 +488,6 @@ void TApplication::Dispatch(MSG& msg) {
   DispatchMessageW(&msg);
 }
 
-bool TApplication::ProcessMessages() {
-  MSG msg;
-  while (!terminated_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      terminated_ = true;
-      break;
-    }
-    Dispatch(msg);
-  }
-  return !terminated_;
-}
-
 void TApplication::Run() {
   if (MainForm)
     MainForm->Show();
@@ -526,8 +519,8 @@ void TApplication::HandleException() {
 
 void TApplication::ShowError(const std::u16string& message) {
   std::u16string text = tavu::ErrorBoxText(message);
-  if (OnException) {
-    OnException(text);
+  if (errorBox) {
+    errorBox(text);
     return;
   }
   ShowMessageBox(text, Title, MB_OK | MB_ICONERROR);
@@ -540,11 +533,19 @@ int TApplication::ShowMessageBox(const std::u16string& text, const std::u16strin
 }
 
 int TApplication::TrackMenu(HMENU menu, int x, int y, HWND owner) {
-  if (MenuTracker)
-    return MenuTracker(menu, x, y, owner);
+  if (menuTracker)
+    return menuTracker(menu, x, y, owner);
   return static_cast<int>(
       TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0,
                      owner, nullptr));
+}
+
+ErrorBox UseErrorBox(ErrorBox box) {
+  return std::exchange(errorBox, std::move(box));
+}
+
+MenuTracker UseMenuTracker(MenuTracker tracker) {
+  return std::exchange(menuTracker, std::move(tracker));
 }
 
 } // namespace tk

@@ -132,11 +132,6 @@ class TApplication {
 public:
   std::u16string Title;
   TForm* MainForm = nullptr;
-  // Replaces the error box; receives the text the box would show.
-  std::function<void(const std::u16string&)> OnException;
-  // Shows a popup menu and returns the chosen command (0: none); empty runs
-  // TrackPopupMenu.
-  std::function<int(HMENU menu, int x, int y, HWND owner)> MenuTracker;
 
   // Creates the hidden application window. Call it before any form: the
   // window right below it in the Z order is the one the program was started
@@ -146,19 +141,16 @@ public:
   HWND Handle();
   // Shows the main form and runs the message loop until it closes.
   void Run();
-  // Handles every waiting message as the loop would; false once the loop should end.
-  bool ProcessMessages();
   // One message through the shortcut hook, dialog keys and dispatch.
   void Dispatch(MSG& msg);
   void Terminate();
-  bool Terminated() const { return terminated_; }
   // Shows the pending exception (call inside a catch block) in the error box.
   void HandleException();
   void ShowError(const std::u16string& message);
   // A modal message box owned by the program's active window, every form
   // disabled while it is open.
   int ShowMessageBox(const std::u16string& text, const std::u16string& caption, UINT flags);
-  // Shows a popup menu through MenuTracker.
+  // Shows a popup menu and returns the chosen command (0: none).
   int TrackMenu(HMENU menu, int x, int y, HWND owner);
 
 private:
@@ -169,6 +161,17 @@ private:
 };
 
 TApplication& Application();
+
+// What stands in for the error box: it receives the text the box would show.
+// UseErrorBox puts `box` in use (empty: the message box again) and returns
+// the one that was in use.
+using ErrorBox = std::function<void(const std::u16string& text)>;
+ErrorBox UseErrorBox(ErrorBox box);
+// What stands in for TrackPopupMenu: shows the menu and returns the chosen
+// command (0: none). UseMenuTracker puts `tracker` in use (empty:
+// TrackPopupMenu again) and returns the one that was in use.
+using MenuTracker = std::function<int(HMENU menu, int x, int y, HWND owner)>;
+MenuTracker UseMenuTracker(MenuTracker tracker);
 
 // Runs f for a callback that comes from outside a window procedure (a
 // browse callback, a hook): an exception goes to the error box instead of

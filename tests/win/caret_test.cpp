@@ -686,10 +686,10 @@ TEST(DateEntries, ARefusedPathShowsTheErrorAndNoMenu) {
   auto& f = *w;
   ASSERT_TRUE(Pelvane::IsExistingFile(f.EditPath.Text()));
   std::vector<std::u16string> errors;
-  tk::Application().OnException = [&](const std::u16string& text) { errors.push_back(text); };
+  tk::UseErrorBox([&](const std::u16string& text) { errors.push_back(text); });
   TrackSeam seam;
   SendMessageW(f.BtnEdit.Handle(), BM_CLICK, 0, 0);
-  tk::Application().OnException = nullptr;
+  tk::UseErrorBox(nullptr);
   EXPECT_TRUE(seam.calls.empty()) << "the menu opened";
   EXPECT_EQ(errors, (std::vector<std::u16string>{u"指定されたパスが長すぎます."}));
 }

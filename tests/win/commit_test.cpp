@@ -223,10 +223,10 @@ TEST_F(Commit, ALogThatCannotBeReadShowsTheErrorButTheCommitFinishes) {
       CreateFileW(AsWide(log), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(writer);
   std::vector<std::u16string> errors;
-  tk::Application().OnException = [&](const std::u16string& t) { errors.push_back(t); };
+  tk::UseErrorBox([&](const std::u16string& t) { errors.push_back(t); });
   (*w)->EditName.SetText(u"b");
   (*w)->BtnOK.Click();
-  tk::Application().OnException = nullptr;
+  tk::UseErrorBox(nullptr);
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_TRUE(errors[0].starts_with(u"ファイル " + log + u" は開けません。"));
   EXPECT_TRUE(Exists(dir.Path(u"b.txt")));
@@ -344,7 +344,7 @@ TEST_F(Commit, TheLastItemIsCopiedAndLoggedBeforeTheWindowCloses) {
     DialogDriver picker(Pick(dest));
     (*w)->BtnOK.Click();
   }
-  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
   EXPECT_TRUE(Exists(dir.Path(u"b.txt")));
   EXPECT_TRUE(Exists(dir.Path(u"dest\\b.txt")));
   EXPECT_EQ(LogTexts(), (std::vector<std::u16string>{dir.Path(u"b.txt") + u" -> " +
@@ -435,7 +435,7 @@ TEST_F(Commit, ClosingDuringALongCopyCancelsItAndThenCloses) {
     if (request == WM_QUERYENDSESSION) {
       EXPECT_EQ(answer, TRUE) << "the session was let end before the copy was taken back";
     }
-    EXPECT_TRUE(tk::Application().Terminated()) << "the window stayed open";
+    EXPECT_TRUE(tk::ApplicationTestAccess::Terminated()) << "the window stayed open";
     EXPECT_FALSE(Exists(dest + u"\\" + Pelvane::FileNamePart(tree)));
     EXPECT_EQ(ReadBytes(tree + u"\\j.txt"), "x");
     ASSERT_FALSE(LogTexts().empty());

@@ -104,12 +104,12 @@ TEST(DropDst, AnErrorFromTheHandlerReachesTheErrorBoxAndTheDropIsStillFinished) 
   TDropDst d(&f, u"Drop", THookTarget::htForm);
   f.CreateForm();
   std::vector<std::u16string> shown;
-  tk::Application().OnException = [&](const std::u16string& t) { shown.push_back(t); };
+  tk::UseErrorBox([&](const std::u16string& t) { shown.push_back(t); });
   d.OnFileDrop = [](tk::TComponent*, std::vector<std::u16string>&, int, int) {
     throw tavu::Exception(u"落とせません");
   };
   const bool first = SendDrop(f.Handle(), {u"C:\\a"}), second = SendDrop(f.Handle(), {u"C:\\b"});
-  tk::Application().OnException = nullptr;
+  tk::UseErrorBox(nullptr);
   EXPECT_TRUE(first && second);
   EXPECT_EQ(shown, std::vector<std::u16string>(2, tavu::ErrorBoxText(u"落とせません")));
 }

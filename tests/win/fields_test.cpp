@@ -73,7 +73,7 @@ TEST(MainFormFields, LoadsEachKindOfItem) {
     ExpectLoaded(*w, e);
     w->BtnCancel.Click();
   }
-  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
 }
 
 TEST(MainFormFields, MissingItemKeepsOkOffWhateverIsTyped) {
@@ -280,12 +280,16 @@ TEST(MainFormFileManager, LooksPastATaskbarThatIsNotOnTop) {
   const HWND previous = reinterpret_cast<HWND>(0x1234);
   auto fields = wintest::Fields(*w);
   // A taskbar on top of everything is not where the user came from: keep the last one.
-  fields.MTaskbarOnTop = [] { return true; };
   fields.MExp = previous;
-  w->PPUndoClick();
-  EXPECT_EQ(fields.MExp, previous);
+  {
+    const wintest::UseScope onTop(
+        Pelvane::UseTaskbarQuery, +[] { return true; });
+    w->PPUndoClick();
+    EXPECT_EQ(fields.MExp, previous);
+  }
   // One that is not on top only happens to lie there: the window below it counts.
-  fields.MTaskbarOnTop = [] { return false; };
+  const wintest::UseScope notOnTop(
+      Pelvane::UseTaskbarQuery, +[] { return false; });
   w->PPUndoClick();
   EXPECT_EQ(fields.MExp, next.Handle());
 }

@@ -18,6 +18,34 @@
 #include "scratch.h"
 #include "toolkit/forms.h"
 
+namespace tk {
+// The tests' way into the application object.
+class ApplicationTestAccess {
+public:
+  // Handles every waiting message as the loop would; false once the loop should end.
+  static bool ProcessMessages() {
+    MSG msg;
+    while (!Application().terminated_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        Application().terminated_ = true;
+        break;
+      }
+      Application().Dispatch(msg);
+    }
+    return !Application().terminated_;
+  }
+  static bool Terminated() { return Application().terminated_; }
+  // Lets the loop run again after Terminate (a test runs many main forms).
+  static void Reset() { Application().terminated_ = false; }
+  // Starts over from a program that has no application window yet.
+  static void ForgetWindow() {
+    if (Application().handle_)
+      DestroyWindow(Application().handle_);
+    Application().handle_ = nullptr;
+  }
+};
+} // namespace tk
+
 namespace wintest {
 
 // Runs the application's message handling until `done` holds; false when
@@ -26,7 +54,7 @@ namespace wintest {
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
-    tk::Application().ProcessMessages();
+    tk::ApplicationTestAccess::ProcessMessages();
     if (done())
       return true;
     const ULONGLONG now = GetTickCount64();
@@ -50,29 +78,11 @@ struct MainFormFields {
   tk::TEdit*& MEdit;
   tavu::ShortCutTable& MShortCut;
   HWND& MExp;
-  bool (*&MTaskbarOnTop)();
 };
 class MainFormTestAccess {
 public:
-  static MainFormFields Of(TMainForm& f) {
-    return {f.MCopyMoveDir, f.MEdit, f.MShortCut, f.MExp, f.MTaskbarOnTop};
-  }
+  static MainFormFields Of(TMainForm& f) { return {f.MCopyMoveDir, f.MEdit, f.MShortCut, f.MExp}; }
 };
-
-namespace tk {
-// The tests' way into the application object.
-class ApplicationTestAccess {
-public:
-  // Lets the loop run again after Terminate (a test runs many main forms).
-  static void Reset() { Application().terminated_ = false; }
-  // Starts over from a program that has no application window yet.
-  static void ForgetWindow() {
-    if (Application().handle_)
-      DestroyWindow(Application().handle_);
-    Application().handle_ = nullptr;
-  }
-};
-} // namespace tk
 
 namespace wintest {
 
@@ -124,9 +134,9 @@ class ErrorCapture {
 public:
   std::vector<std::u16string> texts;
   ErrorCapture() {
-    tk::Application().OnException = [this](const std::u16string& t) { texts.push_back(t); };
+    tk::UseErrorBox([this](const std::u16string& t) { texts.push_back(t); });
   }
-  ~ErrorCapture() { tk::Application().OnException = nullptr; }
+  ~ErrorCapture() { tk::UseErrorBox(nullptr); }
   ErrorCapture(const ErrorCapture&) = delete;
   ErrorCapture& operator=(const ErrorCapture&) = delete;
 };

@@ -50,13 +50,12 @@ public:
     return 0u;
   };
 
-  TrackSeam() : saved_(tk::Application().MenuTracker) {
-    tk::Application().MenuTracker = [this](HMENU menu, int x, int y, HWND owner) {
-      calls.push_back({x, y, owner, ReadMenu(menu)});
-      return static_cast<int>(choose(calls.back().lines));
-    };
-  }
-  ~TrackSeam() { tk::Application().MenuTracker = saved_; }
+  TrackSeam()
+      : saved_(tk::UseMenuTracker([this](HMENU menu, int x, int y, HWND owner) {
+          calls.push_back({x, y, owner, ReadMenu(menu)});
+          return static_cast<int>(choose(calls.back().lines));
+        })) {}
+  ~TrackSeam() { tk::UseMenuTracker(saved_); }
   TrackSeam(const TrackSeam&) = delete;
   TrackSeam& operator=(const TrackSeam&) = delete;
 
@@ -71,7 +70,7 @@ public:
   }
 
 private:
-  std::function<int(HMENU, int, int, HWND)> saved_;
+  tk::MenuTracker saved_;
 };
 
 } // namespace wintest

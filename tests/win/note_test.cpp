@@ -44,11 +44,11 @@ struct Session {
       WriteBytes(Note(), words);
     if (!ini.empty())
       WriteBytes(Ini(), ini);
-    tk::Application().OnException = [this](const std::u16string& t) { errors.push_back(t); };
+    tk::UseErrorBox([this](const std::u16string& t) { errors.push_back(t); });
   }
   ~Session() {
     main.reset();
-    tk::Application().OnException = nullptr;
+    tk::UseErrorBox(nullptr);
     Pelvane::DataFolder = saved;
   }
   TNoteForm& Start(std::vector<std::u16string> args = {}) {
@@ -323,7 +323,7 @@ TEST(NoteWindow, StartsHiddenWithAnEmptyListAndKeepsItsSettingsAcrossStarts) {
   Click(*n, n->TBShow);
   Click(*n, n->TBClose);
   EXPECT_FALSE(IsWindowVisible(n->Handle()));
-  EXPECT_FALSE(tk::Application().Terminated());
+  EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
   EXPECT_EQ(ReadBytes(run.Ini()), bounds + "Show=0\r\n\r\n");
 }
 

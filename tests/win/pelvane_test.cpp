@@ -131,14 +131,14 @@ TEST(PelvaneDrive, MissingDrivesAreNotReadySilentlyAndKeepTheErrorMode) {
 // Records every error mode the program sets while it lives, and passes them on.
 class ErrorModeRecorder {
 public:
-  ErrorModeRecorder() : saved_(Pelvane::ErrorModeScope::SetMode) {
+  ErrorModeRecorder() {
     modes().clear();
-    Pelvane::ErrorModeScope::SetMode = [](UINT mode) WINAPI -> UINT {
+    saved_ = Pelvane::UseErrorModeSetter([](UINT mode) WINAPI -> UINT {
       modes().push_back(mode);
       return SetErrorMode(mode);
-    };
+    });
   }
-  ~ErrorModeRecorder() { Pelvane::ErrorModeScope::SetMode = saved_; }
+  ~ErrorModeRecorder() { Pelvane::UseErrorModeSetter(saved_); }
   ErrorModeRecorder(const ErrorModeRecorder&) = delete;
   ErrorModeRecorder& operator=(const ErrorModeRecorder&) = delete;
   static std::vector<UINT>& modes() {
@@ -147,7 +147,7 @@ public:
   }
 
 private:
-  Pelvane::ErrorModeScope::Setter saved_;
+  Pelvane::ErrorModeSetter saved_;
 };
 
 TEST(PelvaneDrive, TheDriveQueryRunsWithCriticalErrorsSilencedOnly) {

@@ -123,7 +123,7 @@ TEST(MainFormQueue, SkippingMovesOnAndTheLastSkipCloses) {
   EXPECT_EQ(w->EditName.Text(), u"two");
   EXPECT_EQ(w->EditExt.Text(), u"md");
   EXPECT_TRUE(IsShown(*w));
-  EXPECT_FALSE(tk::Application().Terminated());
+  EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
   // The skipped path is no longer queued, so it can come back.
   w->AddPath(first);
   EXPECT_EQ(w->ListBox.Count(), 2);
@@ -131,14 +131,14 @@ TEST(MainFormQueue, SkippingMovesOnAndTheLastSkipCloses) {
   w->BtnCancel.Click();
   EXPECT_EQ(w->ListBox.Count(), 0);
   EXPECT_FALSE(IsShown(*w));
-  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
 }
 
 TEST(MainFormQueue, EscClosesAWindowOpenedWithoutPaths) {
   MainWindow w;
   ASSERT_TRUE(IsShown(*w));
   ASSERT_TRUE(PostMessageW(w->EditName.Handle(), WM_KEYDOWN, VK_ESCAPE, 0x00010001));
-  EXPECT_TRUE(wintest::PumpUntil([] { return tk::Application().Terminated(); }, 5000))
+  EXPECT_TRUE(wintest::PumpUntil([] { return tk::ApplicationTestAccess::Terminated(); }, 5000))
       << "Esc did not end the loop";
   EXPECT_FALSE(IsShown(*w));
 }
@@ -151,7 +151,7 @@ TEST(MainFormQueue, EmptyHeadClosesOnlyWhenAskedTo) {
     w->RemoveCurrentItem();
     w->ShowQueueHead();
     EXPECT_TRUE(IsShown(*w));
-    EXPECT_FALSE(tk::Application().Terminated());
+    EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
     EXPECT_EQ(w->EditPath.Text(), u"");
     EXPECT_EQ(w->EditName.Text(), u"");
     EXPECT_EQ(w->EditExt.Text(), u"");
@@ -165,7 +165,7 @@ TEST(MainFormQueue, EmptyHeadClosesOnlyWhenAskedTo) {
     w->RemoveCurrentItem();
     w->ShowQueueHead();
     EXPECT_FALSE(IsShown(*w));
-    EXPECT_TRUE(tk::Application().Terminated());
+    EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
   }
 }
 
@@ -316,11 +316,11 @@ TEST(MainFormQueue, AListThatCannotTakeALineRaises) {
 
   // From a window message the error reaches the error box, and the loop lives on.
   std::vector<std::u16string> shown;
-  tk::Application().OnException = [&](const std::u16string& text) { shown.push_back(text); };
+  tk::UseErrorBox([&](const std::u16string& text) { shown.push_back(text); });
   const auto payload = tavu::HandOffPayload(second);
   auto cds = Record(payload);
   SendMessageW(w.Handle(), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
-  tk::Application().OnException = nullptr;
+  tk::UseErrorBox(nullptr);
   EXPECT_EQ(shown, std::vector<std::u16string>{tavu::ErrorBoxText(u"行を挿入できません")});
   EXPECT_EQ(Items(*w), std::vector<std::u16string>{first});
 

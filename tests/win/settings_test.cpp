@@ -77,7 +77,7 @@ TEST(Settings, FirstCloseWritesTheSevenKeysOfTheOuterFrame) {
   w->CHKOKClose.SetChecked(false);
   const RECT r = Frame(w.Handle());
   w->Close();
-  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
   EXPECT_EQ(data.Read(), WindowIni(r.right - r.left, r.bottom - r.top, r.top, r.left,
                                    "MostTop=1\r\nOKClose=0\r\nLog=0\r\n\r\n"));
   EXPECT_EQ(r.left, 110);
@@ -186,7 +186,7 @@ TEST(Settings, AFileThatCannotBeWrittenIsShownAndTheWindowStillCloses) {
   w->Close();
   ASSERT_EQ(errors.texts.size(), 1u);
   EXPECT_EQ(errors.texts[0].rfind(u"ファイル \"" + data.Ini() + u"\" を作成できません。", 0), 0u);
-  EXPECT_TRUE(tk::Application().Terminated());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
   EXPECT_FALSE(IsWindowVisible(w.Handle()));
   EXPECT_EQ(GetFileAttributesW(AsWide(data.Ini() + u".new")), INVALID_FILE_ATTRIBUTES);
 }

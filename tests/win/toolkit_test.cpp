@@ -536,22 +536,22 @@ TEST(ErrorBox, AnErrorInTheCloseQueryKeepsTheWindowOpen) {
   SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
   EXPECT_EQ(errors.texts, std::vector<std::u16string>{u"閉じられません."});
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
-  EXPECT_FALSE(tk::Application().Terminated());
+  EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
 
   f.OnCloseQuery = [] { return false; };
   SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
   EXPECT_TRUE(IsWindowVisible(f.Handle()));
-  EXPECT_FALSE(tk::Application().Terminated());
+  EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
 
   // Closing the main form ends the loop.
   f.OnCloseQuery = [] { return true; };
   SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindowVisible(f.Handle()));
-  EXPECT_TRUE(tk::Application().Terminated());
-  EXPECT_FALSE(tk::Application().ProcessMessages());
+  EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
+  EXPECT_FALSE(tk::ApplicationTestAccess::ProcessMessages());
   tk::Application().MainForm = nullptr;
   wintest::ResetApplication();
-  EXPECT_TRUE(tk::Application().ProcessMessages());
+  EXPECT_TRUE(tk::ApplicationTestAccess::ProcessMessages());
 }
 
 // ---- the real message box, driven from a second thread
@@ -644,7 +644,7 @@ private:
 TEST(ErrorBox, RealMessageBoxShowsTheErrorAndTheLoopGoesOn) {
   MainWindow w;
   auto& f = *w;
-  ASSERT_FALSE(tk::Application().OnException);
+  ASSERT_FALSE(tk::UseErrorBox(nullptr));
   f.BtnOption.OnClick = [] { throw tavu::Exception(u"ファイルを作成できません"); };
   int later = 0;
   f.BtnEdit.OnClick = [&] { ++later; };

@@ -117,7 +117,7 @@ protected:
     if (mode)
       picker.emplace(wintest::Pick(folder));
     w->BtnOK.Click();
-    EXPECT_TRUE(tk::Application().Terminated()) << "the OK did not close the window";
+    EXPECT_TRUE(tk::ApplicationTestAccess::Terminated()) << "the OK did not close the window";
     return {item, Pelvane::FolderOf(item), renamed,
             mode ? tavu::DestinationFor(folder, renamed) : u""};
   }

@@ -428,7 +428,7 @@ void TMainForm::AddPath(const std::u16string& path) {
   // paths need not read it back each time.
   if (wasEmpty) {
     ListBox.SetItemIndex(0);
-    EditPath.SetText(ListBox.Item(0));
+    EditPath.SetText(queue_.Head());
   }
 }
 
@@ -440,7 +440,7 @@ void TMainForm::RemoveCurrentItem() {
 
 void TMainForm::ShowHead() {
   EditPath.SetText(u"");
-  EditPath.SetText(ListBox.Item(0));
+  EditPath.SetText(queue_.Head());
   LoadCurrentItem();
 }
 

@@ -50,8 +50,13 @@ public:
   tk::TComboBox ComboBox;
   tk::TButton BtnOK;
   tk::TButton BtnCancel;
+
+private:
+  // The work queue's list: only queue_ changes it, so that its index of the
+  // queued paths stays true.
   tk::TListBox ListBox;
 
+public:
   // Makes the whole window a drop target once its layout is built.
   TDropDst DropDst{this, u"DropDst", THookTarget::htForm};
 
@@ -145,6 +150,9 @@ public:
   // start-up, for the name field: shown by PPNoteClick, closed first by
   // FormCloseQuery, destroyed with this window.
   TNoteForm& StartNoteWindow();
+
+  // The queued paths, the current item first.
+  const tavu::WorkQueue& Queue() const { return queue_; }
 
   // The command-line arguments FormCreate queues.
   std::vector<std::u16string> Arguments;

@@ -33,7 +33,7 @@ TEST(MainFormBulkDrop, AnEmptyDropQueuesNothing) {
   {
     MainWindow w;
     EXPECT_TRUE(wintest::SendDrop(w.Handle(), {}));
-    EXPECT_EQ(w->ListBox.Count(), 0);
+    EXPECT_EQ(wintest::QueueList(*w).Count(), 0);
     EXPECT_EQ(w->EditPath.Text(), u"");
     EXPECT_EQ(w->EditName.Text(), u"");
     EXPECT_FALSE(w->BtnOK.Enabled());
@@ -70,7 +70,7 @@ TEST(MainFormBulkDrop, FiftyThousandNamesAreQueuedOnceEachInOrder) {
     const auto expected = dir.Path(Numbered(i));
     ASSERT_TRUE(items[i] == expected || items[i] == dir.Path(Numbered(i, true))) << "item " << i;
   }
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(Upper(w->EditPath.Text()), Upper(first));
   EXPECT_EQ(w->EditExt.Text(), u"txt");
 
@@ -78,7 +78,7 @@ TEST(MainFormBulkDrop, FiftyThousandNamesAreQueuedOnceEachInOrder) {
   Type(w->EditName, u"x");
   w->BtnCancel.Click();
   wintest::Pump(20);
-  EXPECT_EQ(w->ListBox.Count(), static_cast<int>(kNames - 1));
+  EXPECT_EQ(wintest::QueueList(*w).Count(), static_cast<int>(kNames - 1));
   EXPECT_EQ(Upper(w->EditPath.Text()), Upper(dir.Path(Numbered(1))));
 }
 

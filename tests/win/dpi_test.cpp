@@ -186,7 +186,7 @@ TEST(HighDpi, LayoutIsTheDesignScaledToTheSystemDpi) {
       {f.BtnOption, 1, 1, 120, 28},   {f.BtnNameClear, 121, 1, 120, 28},
       {f.BtnEdit, 241, 1, 120, 28},   {f.CHKOKClose, 463, 1, 100, 28},
       {f.ComboBox, 563, 1, 120, 0},   {f.BtnOK, 683, 1, 150, 28},
-      {f.BtnCancel, 833, 1, 150, 28}, {f.ListBox, 0, 108, 984, 61},
+      {f.BtnCancel, 833, 1, 150, 28}, {wintest::QueueList(f), 0, 108, 984, 61},
   };
   // A docked control follows its container's 1-pixel border, which the
   // system does not scale: one pixel either way is rounding, not a fault.

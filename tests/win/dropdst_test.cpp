@@ -237,8 +237,8 @@ TEST(MainWindowDrop, AcceptsDropsBeforeItsCreationHandlerAndQueuesThemSorted) {
   EXPECT_TRUE(acceptedAtCreate);
   auto items = [&] {
     std::vector<std::u16string> out;
-    for (int i = 0; i < f->ListBox.Count(); ++i)
-      out.push_back(f->ListBox.Item(i));
+    for (int i = 0; i < wintest::QueueList(*f).Count(); ++i)
+      out.push_back(wintest::QueueList(*f).Item(i));
     return out;
   };
   SendDrop(f->Handle(), {b, a});

@@ -69,7 +69,7 @@ TEST(MainFormFields, LoadsEachKindOfItem) {
   // Skipping moves through the queue, so each load follows a different kind.
   for (const auto& e : expected) {
     SCOPED_TRACE(testing::PrintToString(e.name));
-    EXPECT_EQ(w->EditPath.Text(), w->ListBox.Item(0));
+    EXPECT_EQ(w->EditPath.Text(), wintest::QueueList(*w).Item(0));
     ExpectLoaded(*w, e);
     w->BtnCancel.Click();
   }

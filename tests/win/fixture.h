@@ -74,6 +74,7 @@ inline void Pump(DWORD ms = 50) {
 
 // The tests' way to the main window's private fields.
 struct MainFormFields {
+  tk::TListBox& ListBox;
   std::u16string& MCopyMoveDir;
   tk::TEdit*& MEdit;
   tavu::ShortCutTable& MShortCut;
@@ -81,7 +82,9 @@ struct MainFormFields {
 };
 class MainFormTestAccess {
 public:
-  static MainFormFields Of(TMainForm& f) { return {f.MCopyMoveDir, f.MEdit, f.MShortCut, f.MExp}; }
+  static MainFormFields Of(TMainForm& f) {
+    return {f.ListBox, f.MCopyMoveDir, f.MEdit, f.MShortCut, f.MExp};
+  }
 };
 
 namespace wintest {
@@ -104,6 +107,11 @@ inline MainFormFields Fields(TMainForm& f) {
   return MainFormTestAccess::Of(f);
 }
 
+// The queue's list box, which only the main window itself may change.
+inline tk::TListBox& QueueList(TMainForm& f) {
+  return Fields(f).ListBox;
+}
+
 // Forgets a finished message loop: removes the WM_QUIT a closed main form
 // posted, and lets the next test's loop run.
 inline void ResetApplication() {
@@ -116,8 +124,8 @@ inline void ResetApplication() {
 // The queue as the list box holds it.
 inline std::vector<std::u16string> Items(TMainForm& f) {
   std::vector<std::u16string> out;
-  for (int i = 0; i < f.ListBox.Count(); ++i)
-    out.push_back(f.ListBox.Item(i));
+  for (int i = 0; i < f.Queue().Count(); ++i)
+    out.push_back(f.Queue().Item(i));
   return out;
 }
 

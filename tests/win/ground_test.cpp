@@ -235,14 +235,14 @@ TEST(RecreateHandle, TheQueueSurvivesAndStaysFreeOfDuplicates) {
   ScratchFolder dir;
   const auto a = dir.File(u"a.txt"), b = dir.File(u"b.txt");
   MainWindow w({a, b});
-  w->ListBox.RecreateHandle();
-  ASSERT_EQ(w->ListBox.Count(), 2);
-  EXPECT_EQ(w->ListBox.Item(0), a);
+  wintest::QueueList(*w).RecreateHandle();
+  ASSERT_EQ(wintest::QueueList(*w).Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Item(0), a);
   w->AddPath(b); // still known as queued
-  EXPECT_EQ(w->ListBox.Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 2);
   w->BtnCancelClick();
   w->AddPath(a); // gone from the queue, so it may come back
-  EXPECT_EQ(w->ListBox.Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 2);
 }
 
 TEST(ControlHook, AHandlerMayUnhookWhileItsMessageRuns) {

@@ -132,7 +132,7 @@ TEST(MainWindowLayout, ControlsStandAtTheirDesignedBounds) {
   auto& f = *w;
   EXPECT_EQ(GetParent(f.PanelEdit.Handle()), f.Handle());
   EXPECT_EQ(GetParent(f.PanelBtn.Handle()), f.Handle());
-  EXPECT_EQ(GetParent(f.ListBox.Handle()), f.Handle());
+  EXPECT_EQ(GetParent(wintest::QueueList(f).Handle()), f.Handle());
   for (auto* c : {&f.EditPath, &f.EditName, &f.EditExt})
     EXPECT_EQ(GetParent(c->Handle()), f.PanelEdit.Handle());
   EXPECT_EQ(GetParent(f.Labelpiriodo.Handle()), f.PanelEdit.Handle());
@@ -150,7 +150,7 @@ TEST(MainWindowLayout, ControlsStandAtTheirDesignedBounds) {
   ExpectBounds(f.ComboBox, {563, 1, 120, 0}, false);
   ExpectBounds(f.BtnOK, {683, 1, 150, 28});
   ExpectBounds(f.BtnCancel, {833, 1, 150, 28});
-  ExpectBounds(f.ListBox, {0, 108, 984, 61});
+  ExpectBounds(wintest::QueueList(f), {0, 108, 984, 61});
   for (auto* c : Controls{&f.BtnOption, &f.BtnNameClear, &f.BtnEdit, &f.CHKOKClose, &f.ComboBox,
                           &f.BtnOK, &f.BtnCancel})
     EXPECT_EQ(GetParent(c->Handle()), f.PanelBtn.Handle()) << Narrow(c->Name());
@@ -208,7 +208,8 @@ TEST(MainWindowLayout, CaptionsHintsAndInitialStates) {
     EXPECT_EQ(r.c.Enabled(), r.enabled);
   }
   // Controls without a hint get no tooltip.
-  for (auto* c : Controls{&f.EditPath, &f.EditExt, &f.ListBox, &f.PanelBtn, &f.PanelEdit})
+  for (auto* c :
+       Controls{&f.EditPath, &f.EditExt, &wintest::QueueList(f), &f.PanelBtn, &f.PanelEdit})
     EXPECT_EQ(f.ToolText(c->Handle()), u"") << Narrow(c->Name());
   EXPECT_EQ(WindowText(f.PanelEdit.Handle()), u"");
   EXPECT_EQ(WindowText(f.PanelBtn.Handle()), u"");
@@ -237,8 +238,8 @@ TEST(MainWindowLayout, CaptionsHintsAndInitialStates) {
   EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
   EXPECT_EQ(f.ComboBox.ItemIndex(), 0);
 
-  EXPECT_FALSE(IsWindowEnabled(f.ListBox.Handle()));
-  EXPECT_EQ(SendMessageW(f.ListBox.Handle(), LB_GETCOUNT, 0, 0), 0);
+  EXPECT_FALSE(IsWindowEnabled(wintest::QueueList(f).Handle()));
+  EXPECT_EQ(SendMessageW(wintest::QueueList(f).Handle(), LB_GETCOUNT, 0, 0), 0);
 }
 
 TEST(MainWindowLayout, PathFieldIsReadOnlyOnButtonFaceWithoutTabStop) {
@@ -297,14 +298,14 @@ TEST(MainWindowLayout, DockedControlsFollowAResize) {
   ExpectBounds(f.ComboBox, {779, 1, 120, 0}, false);
   ExpectBounds(f.BtnOK, {899, 1, 150, 28});
   ExpectBounds(f.BtnCancel, {1049, 1, 150, 28});
-  ExpectBounds(f.ListBox, {0, 108, 1200, 192});
+  ExpectBounds(wintest::QueueList(f), {0, 108, 1200, 192});
 
   // Back to the designed size, everything returns to its place.
   SetClientSize(f.Handle(), 984, 169);
   wintest::Pump(20);
   ExpectBounds(f.EditExt, {1, 56, 982, 21});
   ExpectBounds(f.BtnCancel, {833, 1, 150, 28});
-  ExpectBounds(f.ListBox, {0, 108, 984, 61});
+  ExpectBounds(wintest::QueueList(f), {0, 108, 984, 61});
 }
 
 // The controls that Tab visits from the window, in order, one full round.
@@ -325,18 +326,19 @@ TEST(MainWindowKeyboard, ButtonRowComesFirstThenTheFieldsThenTheQueue) {
   MainWindow w({file.Path()});
   auto& f = *w;
   // With everything enabled the whole order is visible.
-  for (auto* c : Controls{&f.BtnOK, &f.BtnNameClear, &f.EditExt, &f.ListBox})
+  for (auto* c : Controls{&f.BtnOK, &f.BtnNameClear, &f.EditExt, &wintest::QueueList(f)})
     c->SetEnabled(true);
-  std::vector<HWND> expected = {
-      f.BtnOK.Handle(),   f.BtnCancel.Handle(),  f.BtnOption.Handle(), f.BtnNameClear.Handle(),
-      f.BtnEdit.Handle(), f.CHKOKClose.Handle(), f.ComboBox.Handle(),  f.EditName.Handle(),
-      f.EditExt.Handle(), f.ListBox.Handle()};
+  std::vector<HWND> expected = {f.BtnOK.Handle(),     f.BtnCancel.Handle(),
+                                f.BtnOption.Handle(), f.BtnNameClear.Handle(),
+                                f.BtnEdit.Handle(),   f.CHKOKClose.Handle(),
+                                f.ComboBox.Handle(),  f.EditName.Handle(),
+                                f.EditExt.Handle(),   wintest::QueueList(f).Handle()};
   EXPECT_EQ(TabRound(f.Handle()), expected);
 
   // Disabled controls and the path field are left out.
   f.BtnOK.SetEnabled(false);
   f.BtnNameClear.SetEnabled(false);
-  f.ListBox.SetEnabled(false);
+  wintest::QueueList(f).SetEnabled(false);
   expected = {f.BtnCancel.Handle(), f.BtnOption.Handle(), f.BtnEdit.Handle(), f.CHKOKClose.Handle(),
               f.ComboBox.Handle(),  f.EditName.Handle(),  f.EditExt.Handle()};
   EXPECT_EQ(TabRound(f.Handle()), expected);
@@ -381,7 +383,7 @@ TEST(MainWindowKeyboard, SiblingsAreStackedInTabOrder) {
   std::vector<HWND> top;
   for (HWND h = GetWindow(f.Handle(), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
     top.push_back(h);
-  expected = {f.PanelBtn.Handle(), f.PanelEdit.Handle(), f.ListBox.Handle()};
+  expected = {f.PanelBtn.Handle(), f.PanelEdit.Handle(), wintest::QueueList(f).Handle()};
   EXPECT_EQ(top, expected);
 }
 

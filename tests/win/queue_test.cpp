@@ -56,19 +56,19 @@ TEST(MainFormQueue, NamesTheFileSystemKeepsApartAreBothQueued) {
   // Their upper-case forms are duplicates all the same.
   w->AddPath(Upper(dir.Path(u"stra\u00DFe")));
   w->AddPath(Upper(dir.Path(u"caf")) + u"\u00C9");
-  EXPECT_EQ(w->ListBox.Count(), static_cast<int>(paths.size()));
+  EXPECT_EQ(wintest::QueueList(*w).Count(), static_cast<int>(paths.size()));
 }
 
 TEST(MainFormQueue, FirstAddSelectsAndShowsIt) {
   ScratchFolder dir;
   MainWindow w;
-  ASSERT_EQ(w->ListBox.Count(), 0);
+  ASSERT_EQ(wintest::QueueList(*w).Count(), 0);
   const auto file = dir.File(u"first.txt");
   w->AddPath(file);
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), file);
   w->AddPath(dir.Path(u"second.txt"));
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), file);
 }
 
@@ -89,7 +89,7 @@ TEST(MainFormQueue, DropAddsInLocaleOrderAndSkipsWhatIsQueued) {
   EXPECT_EQ(items[1], dir.Path(u"a.txt"));
   EXPECT_EQ(items[2], dir.Path(u"B.txt"));
   EXPECT_EQ(Upper(items[3]), Upper(dir.Path(u"C.txt")));
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), head);
   EXPECT_EQ(w->EditName.Text(), u"x-head");
   EXPECT_EQ(w->EditExt.Text(), u"txt");
@@ -103,7 +103,7 @@ TEST(MainFormQueue, DropIntoAnEmptyQueueLoadsTheFirstInOrder) {
   w->DropDstFileDrop(drop);
   EXPECT_TRUE(drop.empty());
   EXPECT_EQ(Items(*w), (std::vector<std::u16string>{dir.Path(u"alpha.md"), dir.Path(u"Zeta.log")}));
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), dir.Path(u"alpha.md"));
   EXPECT_EQ(w->EditName.Text(), u"alpha");
   EXPECT_EQ(w->EditExt.Text(), u"md");
@@ -118,7 +118,7 @@ TEST(MainFormQueue, SkippingMovesOnAndTheLastSkipCloses) {
   Type(w->EditName, u"typed");
   w->BtnCancel.Click();
   EXPECT_EQ(Items(*w), std::vector<std::u16string>{second});
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), second);
   EXPECT_EQ(w->EditName.Text(), u"two");
   EXPECT_EQ(w->EditExt.Text(), u"md");
@@ -126,10 +126,10 @@ TEST(MainFormQueue, SkippingMovesOnAndTheLastSkipCloses) {
   EXPECT_FALSE(tk::ApplicationTestAccess::Terminated());
   // The skipped path is no longer queued, so it can come back.
   w->AddPath(first);
-  EXPECT_EQ(w->ListBox.Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 2);
   w->BtnCancel.Click();
   w->BtnCancel.Click();
-  EXPECT_EQ(w->ListBox.Count(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 0);
   EXPECT_FALSE(IsShown(*w));
   EXPECT_TRUE(tk::ApplicationTestAccess::Terminated());
 }
@@ -195,7 +195,7 @@ TEST(MainFormQueue, HandOffIntoABusyQueueLeavesTheTypingAlone) {
   const auto again = tavu::HandOffPayload(Upper(first));
   cds = Record(again);
   w->WMCopyData(&cds);
-  EXPECT_EQ(w->ListBox.Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 2);
   EXPECT_EQ(w->EditName.Text(), u"one-typed");
 }
 
@@ -208,7 +208,7 @@ TEST(MainFormQueue, HandOffIntoAnEmptyQueueLoadsIt) {
   SendMessageW(w.Handle(), WM_COPYDATA, reinterpret_cast<WPARAM>(tk::Application().Handle()),
                reinterpret_cast<LPARAM>(&cds));
   EXPECT_EQ(Items(*w), std::vector<std::u16string>{file});
-  EXPECT_EQ(w->ListBox.ItemIndex(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).ItemIndex(), 0);
   EXPECT_EQ(w->EditPath.Text(), file);
   EXPECT_EQ(w->EditName.Text(), u"report.final");
   EXPECT_EQ(w->EditExt.Text(), u"docx");
@@ -261,7 +261,7 @@ TEST(MainFormQueue, HandOffRecordsAreReadWithinTheirSize) {
   const char16_t empty[] = {0, 0};
   cds = {1, sizeof empty, const_cast<char16_t*>(empty)};
   w->WMCopyData(&cds);
-  EXPECT_EQ(w->ListBox.Count(), 0);
+  EXPECT_EQ(wintest::QueueList(*w).Count(), 0);
   EXPECT_EQ(w->EditPath.Text(), u"");
 
   // Without terminator, and with its last byte cut in half: only the whole
@@ -276,8 +276,8 @@ TEST(MainFormQueue, HandOffRecordsAreReadWithinTheirSize) {
   cds = {1, static_cast<DWORD>(odd.size() * sizeof(char16_t) - 1),
          guard.Place(odd.data(), odd.size() * sizeof(char16_t) - 1)};
   w->WMCopyData(&cds);
-  ASSERT_EQ(w->ListBox.Count(), 2);
-  EXPECT_EQ(w->ListBox.Item(1), dir.Path(u"odd.txt"));
+  ASSERT_EQ(wintest::QueueList(*w).Count(), 2);
+  EXPECT_EQ(wintest::QueueList(*w).Item(1), dir.Path(u"odd.txt"));
 }
 
 // Makes the list box refuse new lines, as a full list does, until told otherwise.
@@ -303,7 +303,7 @@ TEST(MainFormQueue, AListThatCannotTakeALineRaises) {
   ScratchFolder dir;
   const auto first = dir.File(u"one.txt"), second = dir.File(u"two.txt");
   MainWindow w({first});
-  RefusingList full(w->ListBox);
+  RefusingList full(wintest::QueueList(*w));
   try {
     w->AddPath(second);
     ADD_FAILURE() << "no exception";

@@ -228,8 +228,8 @@ TEST(Settings, TheEndOfAMoveOrResizeSetsTheClientHeightFromTheRows) {
   w->SetClientHeight(panels / 2);
   const int least = ClientHeight(h);
   RECT list{};
-  GetClientRect(w->ListBox.Handle(), &list);
-  EXPECT_GE(list.bottom, SendMessageW(w->ListBox.Handle(), LB_GETITEMHEIGHT, 0, 0));
+  GetClientRect(wintest::QueueList(*w).Handle(), &list);
+  EXPECT_GE(list.bottom, SendMessageW(wintest::QueueList(*w).Handle(), LB_GETITEMHEIGHT, 0, 0));
   const RECT before = Frame(h);
   SendMessageW(h, WM_EXITSIZEMOVE, 0, 0);
   EXPECT_EQ(ClientHeight(h), least);

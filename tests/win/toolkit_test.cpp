@@ -241,7 +241,7 @@ TEST(WindowProcHook, ControlsWithHintsAreStillFoundFromTheirWindows) {
   MainWindow w;
   for (tk::TWinControl* c : std::initializer_list<tk::TWinControl*>{
            &w->BtnOption, &w->BtnEdit, &w->BtnCancel, &w->CHKOKClose, &w->ComboBox, &w->EditName,
-           &w->EditExt, &w->ListBox})
+           &w->EditExt, &wintest::QueueList(*w)})
     EXPECT_EQ(tk::TWinControl::FromHandle(c->Handle()), c);
   int clicks = 0;
   w->BtnOption.OnClick = [&] { ++clicks; };

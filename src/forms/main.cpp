@@ -279,23 +279,10 @@ bool TMainForm::FormCloseQuery() {
   // The word list window goes first, visible or not: its close writes "K-Sorel.ini".
   if (noteForm_)
     noteForm_->Close();
-  try {
-    Pelvane::IniFile ini(SettingsPath());
-    // A minimised window stands at -32000: its restored frame is the one to keep.
-    const RECT r = RestoredBounds();
-    ini.WriteInteger(kWindowSection, u"Width", r.right - r.left);
-    ini.WriteInteger(kWindowSection, u"Height", r.bottom - r.top);
-    ini.WriteInteger(kWindowSection, u"Top", r.top);
-    ini.WriteInteger(kWindowSection, u"Left", r.left);
-    ini.WriteBool(kWindowSection, u"MostTop", PPMostTop.Checked);
-    ini.WriteBool(kWindowSection, u"OKClose", CHKOKClose.Checked());
-    ini.WriteBool(kWindowSection, u"Log", PPLog.Checked);
-    ini.UpdateFile();
-  } catch (const tavu::Exception&) {
-    // Keeping the window open would keep it open for as long as the file
-    // stays unwritable: show the error and close all the same.
-    tk::Application().HandleException();
-  }
+  SaveSettings(SettingsPath(), kWindowSection, {u"Width", u"Height", u"Top", u"Left"},
+               {{u"MostTop", PPMostTop.Checked},
+                {u"OKClose", CHKOKClose.Checked()},
+                {u"Log", PPLog.Checked}});
   return true;
 }
 

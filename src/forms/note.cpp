@@ -122,20 +122,8 @@ void TNoteForm::ReadSettings() {
 }
 
 bool TNoteForm::FormCloseQuery() {
-  try {
-    Pelvane::IniFile ini(SettingsPath());
-    const RECT r = RestoredBounds();
-    ini.WriteInteger(kSection, u"Top", r.top);
-    ini.WriteInteger(kSection, u"Left", r.left);
-    ini.WriteInteger(kSection, u"Height", r.bottom - r.top);
-    ini.WriteInteger(kSection, u"Width", r.right - r.left);
-    ini.WriteBool(kSection, u"Show", TBShow.Down());
-    ini.UpdateFile();
-  } catch (const tavu::Exception&) {
-    // As for the main window: a file that stays unwritable must not keep the
-    // program from ending. The error is shown and the window closes.
-    tk::Application().HandleException();
-  }
+  SaveSettings(SettingsPath(), kSection, {u"Top", u"Left", u"Height", u"Width"},
+               {{u"Show", TBShow.Down()}});
   return true;
 }
 

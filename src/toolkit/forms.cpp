@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/error.h"
+#include "common/inifile.h"
 #include "common/wide.h"
 #include "toolkit/dpi.h"
 
@@ -147,6 +148,27 @@ RECT TForm::RestoredBounds() {
       OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
   }
   return r;
+}
+
+void TForm::SaveSettings(const std::u16string& path, const std::u16string& section,
+                         std::initializer_list<const char16_t*> frameKeys,
+                         std::initializer_list<FlagSetting> flags) {
+  try {
+    Pelvane::IniFile ini(path);
+    // A minimised window stands at -32000: its restored frame is the one to keep.
+    const RECT r = RestoredBounds();
+    for (const std::u16string key : frameKeys)
+      ini.WriteInteger(section, key,
+                       key == u"Left"    ? r.left
+                       : key == u"Top"   ? r.top
+                       : key == u"Width" ? r.right - r.left
+                                         : r.bottom - r.top);
+    for (const FlagSetting& flag : flags)
+      ini.WriteBool(section, flag.key, flag.value);
+    ini.UpdateFile();
+  } catch (const tavu::Exception&) {
+    Application().HandleException();
+  }
 }
 
 void TForm::CreateForm() {

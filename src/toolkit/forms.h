@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,20 @@ public:
   // The outer frame as it is when the window is not minimised or maximised,
   // in screen pixels.
   RECT RestoredBounds();
+
+  struct FlagSetting {
+    const char16_t* key;
+    bool value;
+  };
+  // Writes the window's settings into `section` of the INI file at `path`:
+  // its restored frame under the keys "Left", "Top", "Width" and "Height" in
+  // the order `frameKeys` gives, then the flags. A file that cannot be
+  // written is reported in the error box, and that is all: a close that
+  // waited for it would keep the window open for as long as the file stays
+  // unwritable.
+  void SaveSettings(const std::u16string& path, const std::u16string& section,
+                    std::initializer_list<const char16_t*> frameKeys,
+                    std::initializer_list<FlagSetting> flags);
 
   const TFont& Font() const { return font_; }
   void SetFont(const TFont& font);

@@ -5,10 +5,6 @@
 
 namespace tavu {
 
-bool WorkQueue::Contains(const std::u16string& path) const {
-  return index_.count(fold_(path)) != 0;
-}
-
 bool WorkQueue::Add(const std::u16string& path) {
   auto folded = fold_(path);
   if (index_.count(folded) != 0)

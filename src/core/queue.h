@@ -33,7 +33,6 @@ public:
   bool Empty() const { return list_.Count() == 0; }
   std::u16string Item(int index) const { return list_.Item(index); }
   std::u16string Head() const { return Count() > 0 ? list_.Item(0) : std::u16string(); }
-  bool Contains(const std::u16string& path) const;
   // Appends the path unless an equal one is queued; reports whether it was appended.
   bool Add(const std::u16string& path);
   // Puts the path at the head; an equal one queued elsewhere leaves its place.

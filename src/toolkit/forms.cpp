@@ -94,6 +94,9 @@ void TForm::CreateHandle() {
   GetWindowRect(handle_, &bounds_);
   placed_ = true;
   RebuildFont();
+  // comctl32 is loaded on first use only; the tooltip's class comes with it.
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
   // Not owned by the form: Wine moves a window's owned popups to the top
   // band instead of the window itself, so the form could never become
   // topmost. The form destroys it at WM_NCDESTROY instead.

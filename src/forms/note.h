@@ -64,9 +64,12 @@ private:
   void FitToolBar();
   // Fits the list's scroll extent to its entries in its present font.
   void FitExtent();
+  // Fits it unless it was fitted for the present font and entries.
+  void FitExtentIfStale();
 
   TMainForm& main_;
-  HFONT fittedFont_ = nullptr; // the list's font when the extent was fitted
+  // The list's font when the extent was fitted; null while it waits for a fit.
+  HFONT fittedFont_ = nullptr;
 };
 
 // Creates the word list window after the main window, as the program's start

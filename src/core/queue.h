@@ -30,7 +30,9 @@ public:
   WorkQueue(QueueList& list, PathFold fold) : list_(list), fold_(std::move(fold)) {}
 
   int Count() const { return list_.Count(); }
-  bool Empty() const { return list_.Count() == 0; }
+  // Answered from the index, which holds one entry per queued path: asked
+  // once per path of a drop, the list box would take a message each time.
+  bool Empty() const { return index_.empty(); }
   std::u16string Item(int index) const { return list_.Item(index); }
   std::u16string Head() const { return Count() > 0 ? list_.Item(0) : std::u16string(); }
   // Appends the path unless an equal one is queued; reports whether it was appended.

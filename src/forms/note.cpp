@@ -130,15 +130,21 @@ bool TNoteForm::FormCloseQuery() {
 void TNoteForm::FormShow() {
   if (ListBox.Count() > 0 && ListBox.ItemIndex() < 0)
     ListBox.SetItemIndex(0);
+  FitExtentIfStale();
 }
 
 void TNoteForm::FormResize() {
-  // The first size messages come before the list exists.
-  if (!ListBox.HandleAllocated())
+  // The first size messages come before the list exists; a hidden window
+  // fits when it is shown.
+  if (!ListBox.HandleAllocated() || !IsWindowVisible(Handle()))
     return;
-  // The extent depends on the entries and the font alone, and a load fits it
-  // at once: measuring 10,000 entries again at every step of a drag (20 ms
-  // each under Wine) would only make the drag stutter.
+  // The extent depends on the entries and the font alone: measuring 10,000
+  // entries again at every step of a drag (20 ms each under Wine) would only
+  // make the drag stutter.
+  FitExtentIfStale();
+}
+
+void TNoteForm::FitExtentIfStale() {
   if (reinterpret_cast<HFONT>(SendMessageW(ListBox.Handle(), WM_GETFONT, 0, 0)) != fittedFont_)
     FitExtent();
 }
@@ -165,9 +171,13 @@ void TNoteForm::LoadWords() {
     for (const auto& w : words)
       ListBox.Add(w);
   }
-  // A long entry must be reachable by scrolling at once, not only after the
-  // next change of the window's size.
-  FitExtent();
+  // A long entry must be reachable by scrolling as soon as the list can be
+  // seen, not only after the next change of the window's size. Measuring
+  // every entry takes its time (10,000: 35-70 ms under Wine), so a hidden
+  // window, as at most starts, leaves it to its showing.
+  fittedFont_ = nullptr;
+  if (IsWindowVisible(Handle()))
+    FitExtent();
 }
 
 void TNoteForm::TBCloseClick() {

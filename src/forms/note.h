@@ -55,9 +55,12 @@ private:
   void FitToolBar();
   // Fits the list's scroll extent to its entries in its present font.
   void FitExtent();
+  // Fits it unless it was fitted for the present font and entries.
+  void FitExtentIfStale();
 
   // The word list file's full path.
   std::u16string MNote;
   tk::TEdit& target_;
-  HFONT fittedFont_ = nullptr; // the list's font when the extent was fitted
+  // The list's font when the extent was fitted; null while it waits for a fit.
+  HFONT fittedFont_ = nullptr;
 };

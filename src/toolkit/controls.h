@@ -157,6 +157,9 @@ private:
   void UpdateTool();
   void SaveState();
 
+  // The bounds the window was last made or moved to, and which window.
+  RECT applied_{0, 0, 0, 0};
+  HWND appliedTo_ = nullptr;
   TWinControl* parent_ = nullptr;
   std::vector<TWinControl*> children_;
   bool enabled_ = true;

@@ -134,6 +134,9 @@ INT_PTR CALLBACK ProgressProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
 
 HWND ShowProgress(HWND owner, const std::u16string& caption, const std::u16string& item,
                   Shown& shown) {
+  // comctl32 is loaded on first use only; the bar's class comes with it.
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
   HWND dialog = CreateDialogIndirectParamW(
       GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(kProgressTemplate.w), owner,
       ProgressProc, reinterpret_cast<LPARAM>(&shown));

@@ -14,8 +14,12 @@ class VectorList : public QueueList {
 public:
   std::vector<std::u16string> items;
   bool refuseNext = false;
+  mutable int countCalls = 0;
 
-  int Count() const override { return static_cast<int>(items.size()); }
+  int Count() const override {
+    ++countCalls;
+    return static_cast<int>(items.size());
+  }
   std::u16string Item(int index) const override {
     return items.at(static_cast<std::size_t>(index));
   }
@@ -89,6 +93,31 @@ TEST(WorkQueue, RefusedAppendLeavesThePathAddable) {
   EXPECT_EQ(queue.Count(), 0);
   EXPECT_TRUE(queue.Add(u"C:\\a"));
   EXPECT_EQ(queue.Count(), 1);
+}
+
+TEST(WorkQueue, EmptyFollowsEveryChangeWithoutAskingTheList) {
+  VectorList list;
+  WorkQueue queue(list, AsciiUpper);
+  std::vector<bool> seen{queue.Empty()};
+  queue.Add(u"a");
+  seen.push_back(queue.Empty());
+  queue.Add(u"A"); // refused: already queued
+  queue.RemoveHead();
+  seen.push_back(queue.Empty());
+  list.refuseNext = true;
+  EXPECT_THROW(queue.Add(u"b"), Exception);
+  seen.push_back(queue.Empty());
+  queue.PutFirst(u"c");
+  seen.push_back(queue.Empty());
+  list.items.clear(); // the list made anew, empty, as after its window was
+  queue.Rebuild();
+  seen.push_back(queue.Empty());
+  EXPECT_EQ(seen, (std::vector<bool>{true, false, true, true, false, true}));
+  // A drop asks once per path; a list box would take a message each time.
+  list.countCalls = 0;
+  for (int i = 0; i < 3; ++i)
+    queue.Empty();
+  EXPECT_EQ(list.countCalls, 0);
 }
 
 // Lowercased ASCII, each unit as two bytes high first, so that byte order

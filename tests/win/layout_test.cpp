@@ -308,6 +308,25 @@ TEST(MainWindowLayout, DockedControlsFollowAResize) {
   ExpectBounds(wintest::QueueList(f), {0, 108, 984, 61});
 }
 
+TEST(MainWindowLayout, OnlyALayoutThatMovesAControlReachesItsWindow) {
+  // A layout pass sets every docked control again; one that leaves a control
+  // where it stands must not cost its window a move (a round trip under Wine).
+  MainWindow w;
+  auto& f = *w;
+  int moves = 0;
+  wintest::Hook hook(f.EditExt, [&](wintest::Hook& h, tk::TMessage& m) {
+    moves += m.Msg == WM_WINDOWPOSCHANGING;
+    h.Next(m);
+  });
+  f.AlignControls();
+  f.SetBounds(f.Left(), f.Top(), f.Width(), f.Height());
+  EXPECT_EQ(moves, 0);
+  SetClientSize(f.Handle(), 1200, 169);
+  wintest::Pump(20);
+  EXPECT_GE(moves, 1);
+  ExpectBounds(f.EditExt, {1, 56, 1198, 21});
+}
+
 // The controls that Tab visits from the window, in order, one full round.
 std::vector<HWND> TabRound(HWND form) {
   std::vector<HWND> out;

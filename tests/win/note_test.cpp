@@ -210,6 +210,9 @@ TEST(NoteWindow, ReloadCopyAndEditButtons) {
   Click(n, n.TBClip);
   EXPECT_EQ(ClipboardText(), u"b");
 
+  // Reload is pressed in the window a user sees.
+  n.Show();
+  wintest::Pump(20);
   WriteBytes(run.Note(), "new\r\n" + std::string(3000, 'W'));
   Click(n, n.TBReload);
   EXPECT_EQ(Entries(n.ListBox), (Words{u"new", std::u16string(3000, u'W')}));
@@ -244,6 +247,32 @@ TEST(NoteWindow, ReloadCopyAndEditButtons) {
     Click(n, n.TBEdit);
   }
   EXPECT_EQ(shellCalls, (decltype(shellCalls){{n.Handle(), run.Note()}}));
+}
+
+TEST(NoteWindow, TheScrollExtentReachesTheLongestEntryOnceTheListCanBeSeen) {
+  // A hidden window measures its entries when it is shown, at every showing
+  // after a load; a shown one (its setting at the start) at once.
+  for (const char* ini : {"", "[Note]\r\nShow=1\r\n"}) {
+    SCOPED_TRACE(ini);
+    Session run("a\r\n" + std::string(3000, 'W') + "\r\n", ini);
+    TNoteForm& n = run.Start();
+    const auto extent = [&] {
+      return SendMessageW(n.ListBox.Handle(), LB_GETHORIZONTALEXTENT, 0, 0);
+    };
+    if (!IsWindowVisible(n.Handle())) {
+      EXPECT_EQ(extent(), 0) << "the start waited for a window nobody sees to measure";
+      n.Show();
+      wintest::Pump(20);
+    }
+    EXPECT_GT(extent(), 2 * 3000 * 4);
+    // Read again while hidden, with a longer entry; shown once more.
+    n.Hide();
+    WriteBytes(run.Note(), std::string(6000, 'W'));
+    Click(n, n.TBReload);
+    n.Show();
+    wintest::Pump(20);
+    EXPECT_GT(extent(), 2 * 6000 * 4);
+  }
 }
 
 TEST(NoteWindow, OddWordListsLoadWhole) {

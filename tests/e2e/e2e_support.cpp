@@ -128,9 +128,17 @@ Process::Process(const std::wstring& exe, const std::wstring& tail) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &pi))
-    return;
+  // Wine now and then refuses a start with ERROR_INTERNAL_ERROR when many
+  // processes start at once in a young prefix; a moment later the same
+  // start succeeds. Any other refusal is the test's to see at once.
+  for (int attempt = 0;; ++attempt) {
+    if (CreateProcessW(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                       &pi))
+      break;
+    if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 4)
+      return;
+    Sleep(100);
+  }
   CloseHandle(pi.hThread);
   process_.Reset(pi.hProcess);
   id_ = pi.dwProcessId;

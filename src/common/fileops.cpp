@@ -168,39 +168,11 @@ void RefuseIntoSelf(const std::u16string& src, const std::u16string& dst) {
     Fail(u"destination inside source");
 }
 
-std::uint64_t SizeOf(DWORD high, DWORD low) {
-  return (static_cast<std::uint64_t>(high) << 32) | low;
-}
-
-struct Entry {
-  std::u16string name;
-  DWORD attrs;
-  std::uint64_t size;
-};
-
-// The folder's entries, hidden and system ones included, without "." and
-// "..". Listed before anything is done to them, so that moving entries out
-// never disturbs the listing. False when the folder could not be listed.
-bool ListFolder(const std::u16string& folder, std::vector<Entry>& out) {
-  WIN32_FIND_DATAW fd;
-  ScopedFindHandle h(FindFirstFileExW(AsWide(folder + u"\\*"), FindExInfoBasic, &fd,
-                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-  if (!h)
-    return GetLastError() == ERROR_FILE_NOT_FOUND; // an empty drive root
-  do {
-    const wchar_t* n = fd.cFileName;
-    if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)))
-      continue;
-    out.push_back({ToU16(n), fd.dwFileAttributes, SizeOf(fd.nFileSizeHigh, fd.nFileSizeLow)});
-  } while (FindNextFileW(h.Get(), &fd));
-  return GetLastError() == ERROR_NO_MORE_FILES;
-}
-
 // Adds up the files and bytes below folder; false when the deadline or a
 // cancel came first.
 bool CountTree(Job& job, const std::u16string& folder, ULONGLONG deadline, std::uint64_t& bytes,
                unsigned& files) {
-  std::vector<Entry> entries;
+  std::vector<FolderEntry> entries;
   ListFolder(folder, entries);
   for (const auto& e : entries) {
     if (GetTickCount64() > deadline || job.Stopping())
@@ -228,7 +200,7 @@ void CountFor(Job& job, const std::u16string& folder) {
 
 // Copies the content of src into dst; counts what could not be copied.
 void CopyTree(Job& job, const std::u16string& src, const std::u16string& dst, std::size_t& failed) {
-  std::vector<Entry> entries;
+  std::vector<FolderEntry> entries;
   if (!ListFolder(src, entries))
     ++failed;
   for (const auto& e : entries) {
@@ -300,7 +272,7 @@ void MoveOneFile(const std::u16string& from, const std::u16string& to, DWORD att
 // arrived. What cannot be moved stays where it was, links included, so that
 // the source folder remains to tell of it.
 void MoveTree(const std::u16string& src, const std::u16string& dst, bool copied) {
-  std::vector<Entry> entries;
+  std::vector<FolderEntry> entries;
   ListFolder(src, entries);
   for (const auto& e : entries) {
     if (e.attrs & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -352,6 +324,26 @@ bool AcrossVolumes(DWORD renameError, const std::u16string& src, const std::u16s
 }
 
 } // namespace
+
+std::uint64_t SizeOf(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& out) {
+  WIN32_FIND_DATAW fd;
+  ScopedFindHandle h(FindFirstFileExW(AsWide(folder + u"\\*"), FindExInfoBasic, &fd,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!h)
+    return GetLastError() == ERROR_FILE_NOT_FOUND; // an empty drive root
+  do {
+    const wchar_t* n = fd.cFileName;
+    if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)))
+      continue;
+    out.push_back({ToU16(n), fd.dwFileAttributes, SizeOf(fd.nFileSizeHigh, fd.nFileSizeLow),
+                   SizeOf(fd.ftLastWriteTime.dwHighDateTime, fd.ftLastWriteTime.dwLowDateTime)});
+  } while (FindNextFileW(h.Get(), &fd));
+  return GetLastError() == ERROR_NO_MORE_FILES;
+}
 
 void Transfer::Count(std::uint64_t bytes, unsigned files) {
   AcquireSRWLockExclusive(&lock_);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 
@@ -63,6 +64,20 @@ using CopyStep = BOOL(WINAPI*)(LPCWSTR from, LPCWSTR to, LPPROGRESS_ROUTINE prog
 // Puts `step` in use (nullptr: CopyFileExW again) and returns the one that
 // was in use (nullptr for CopyFileExW).
 CopyStep UseCopyStep(CopyStep step);
+
+// The 64-bit number of two 32-bit halves (a size, a FILETIME's ticks).
+std::uint64_t SizeOf(DWORD high, DWORD low);
+
+struct FolderEntry {
+  std::u16string name;
+  DWORD attrs;
+  std::uint64_t size;
+  std::uint64_t lastWrite; // FILETIME ticks
+};
+// The folder's entries, hidden and system ones included, without "." and
+// "..". Listed before anything is done to them, so that moving entries out
+// never disturbs the listing. False when the folder could not be listed.
+bool ListFolder(const std::u16string& folder, std::vector<FolderEntry>& out);
 
 // Copies an existing file to a new path whose folder exists; never overwrites.
 void CopyFileTo(const std::u16string& src, const std::u16string& dst, Transfer* t = nullptr);

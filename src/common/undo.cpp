@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "common/fileops.h"
-#include "common/handle.h"
 #include "common/journal.h"
 #include "common/pelvane.h"
 #include "common/shellops.h"
@@ -22,27 +21,18 @@ std::optional<tavu::ItemIdentity> IdentityAt(const std::u16string& path) {
   return tavu::ItemIdentity{id->volume, id->index};
 }
 
-std::uint64_t Ticks(const FILETIME& t) {
-  return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
-}
-
 // Adds the sizes of a folder's files and the newest write of anything in it,
 // all the way down; links to other folders are not followed.
 void AddTree(const std::u16string& folder, std::uint64_t& size, std::uint64_t& newest) {
-  WIN32_FIND_DATAW fd;
-  ScopedFindHandle h(FindFirstFileW(AsWide(folder + u"\\*"), &fd));
-  if (!h)
-    return;
-  do {
-    const std::u16string name = ToU16(fd.cFileName);
-    if (name == u"." || name == u"..")
-      continue;
-    newest = std::max(newest, Ticks(fd.ftLastWriteTime));
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      size += (std::uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow;
-    else if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-      AddTree(folder + u"\\" + name, size, newest);
-  } while (FindNextFileW(h.Get(), &fd));
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries);
+  for (const FolderEntry& e : entries) {
+    newest = std::max(newest, e.lastWrite);
+    if (!(e.attrs & FILE_ATTRIBUTE_DIRECTORY))
+      size += e.size;
+    else if (!(e.attrs & FILE_ATTRIBUTE_REPARSE_POINT))
+      AddTree(folder + u"\\" + e.name, size, newest);
+  }
 }
 
 // What is at a path; with `stamp`, also its size and newest write (for a
@@ -55,11 +45,12 @@ tavu::Found FoundAt(const std::u16string& path, bool stamp) {
   found.exists = true;
   found.identity = IdentityAt(path);
   if (stamp) {
-    found.lastWrite = Ticks(data.ftLastWriteTime);
+    found.lastWrite =
+        SizeOf(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
       AddTree(path, found.size, found.lastWrite);
     else
-      found.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+      found.size = SizeOf(data.nFileSizeHigh, data.nFileSizeLow);
   }
   return found;
 }

@@ -253,13 +253,7 @@ UndoJournal ParseJournal(std::string_view bytes) {
 }
 
 void InsertEntry(UndoJournal& journal, UndoEntry entry, std::size_t limit) {
-  if (limit == 0) {
-    journal.clear();
-    return;
-  }
-  if (journal.size() >= limit)
-    journal.resize(limit - 1);
-  journal.insert(journal.begin(), std::move(entry));
+  InsertNewest(journal, std::move(entry), limit);
 }
 
 std::optional<UndoEntry> RecordStep(UndoJournal& journal, const std::optional<UndoEntry>& opened,

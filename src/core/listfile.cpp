@@ -244,16 +244,8 @@ std::u16string JoinLinesCrLf(const std::vector<std::u16string>& lines) {
   return text;
 }
 
-// Puts the line at the top of the log's lines and keeps at most limit of them.
 void InsertLogLine(std::vector<std::u16string>& lines, std::u16string line, std::size_t limit) {
-  // Trimming first keeps a long list from being shifted only to lose its tail.
-  if (limit == 0) {
-    lines.clear();
-    return;
-  }
-  if (lines.size() >= limit)
-    lines.resize(limit - 1);
-  lines.insert(lines.begin(), std::move(line));
+  InsertNewest(lines, std::move(line), limit);
 }
 
 // The error text of a list file that exists but cannot be opened for reading.

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavu {
@@ -36,6 +37,18 @@ std::string EncodeUtf8(const std::u16string& text);
 std::vector<std::u16string> SplitLines(std::u16string_view text);
 // Every line followed by CR LF, the last one included.
 std::u16string JoinLinesCrLf(const std::vector<std::u16string>& lines);
+
+// Puts the item first and keeps at most limit items, newest first.
+template <class T> void InsertNewest(std::vector<T>& items, T item, std::size_t limit) {
+  // Trimming first keeps a long list from being shifted only to lose its tail.
+  if (limit == 0) {
+    items.clear();
+    return;
+  }
+  if (items.size() >= limit)
+    items.resize(limit - 1);
+  items.insert(items.begin(), std::move(item));
+}
 
 // Puts the line at the top of the log's lines and keeps at most limit of them.
 void InsertLogLine(std::vector<std::u16string>& lines, std::u16string line,

@@ -767,7 +767,8 @@ const wchar_t kPanelClass[] = L"TPanelBase";
 
 } // namespace
 
-void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background) {
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background,
+                       bool arrowCursor) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   if (GetClassInfoExW(GetModuleHandleW(nullptr), name, &wc))
@@ -776,7 +777,7 @@ void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH bac
   wc.lpfnWndProc = proc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hIcon = icon;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hCursor = arrowCursor ? LoadCursorW(nullptr, IDC_ARROW) : nullptr;
   wc.hbrBackground = background;
   wc.lpszClassName = name;
   RegisterClassExW(&wc);

@@ -218,8 +218,10 @@ private:
 void InsertAtCaret(TEdit& edit, const std::u16string& text);
 
 // Registers a window class of this module unless it already is. Forms,
-// panels and the hidden application window differ only in these.
-void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background);
+// panels and the hidden application window differ only in these; a class of
+// windows never shown needs no cursor.
+void EnsureWindowClass(const wchar_t* name, WNDPROC proc, HICON icon, HBRUSH background,
+                       bool arrowCursor = true);
 
 // The character after the single "&" of a caption, or 0 ("&&" is a plain "&").
 char16_t AcceleratorOf(const std::u16string& caption);

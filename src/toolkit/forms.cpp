@@ -468,12 +468,7 @@ HWND TApplication::Handle() {
   // Never shown, so no icon or cursor: a launch that only hands its path on
   // makes this window and nothing else, and the first image a process loads
   // costs it 20-40 ms under Wine.
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = kAppClass;
-  RegisterClassExW(&wc);
+  EnsureWindowClass(kAppClass, DefWindowProcW, nullptr, nullptr, false);
   handle_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppClass, AsWide(Title), WS_POPUP, 0, 0, 0, 0,
                             nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   return handle_;

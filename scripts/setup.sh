@@ -366,6 +366,21 @@ run_logged() { # dir, name, limit in seconds, command...
   return "$rc"
 }
 
+# Runs a Wine test program as run_logged does, and once more when it ended
+# with a failure before printing anything: Wine now and then fails to start
+# a program in a freshly booted prefix without a word. A program that ran
+# and failed is never run again.
+run_test_program() { # dir, name, limit in seconds, command...
+  local rc=0
+  run_logged "$@" || rc=$?
+  if [ "$rc" -ne 0 ] && [ ! -s "$1/$2.log" ]; then
+    echo "$2 ended with $rc before printing anything; starting it once more" >&2
+    rc=0
+    run_logged "$@" || rc=$?
+  fi
+  return "$rc"
+}
+
 # Runs a command under an Xvfb of its own, in a session of its own, and
 # waits for it: a trapped signal then ends the wait at once, and the exit
 # trap can end the whole group. The X authority file lives beside the prefix

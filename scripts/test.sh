@@ -38,7 +38,7 @@ run_e2e() { # name
     stop_wine_on_exit
     start_wine || exit
     cd "$WIN_BUILD" || exit
-    run_logged "$2" "$3" 600 "${WINE_JA[@]}" e2e_tests.exe
+    run_test_program "$2" "$3" 600 "${WINE_JA[@]}" e2e_tests.exe
   ' _ "$ROOT" "$LOG" "$1"
 }
 
@@ -54,8 +54,8 @@ if [ -n "$TAVU_WINE_BITS" ]; then
     stop_wine_on_exit
     if start_wine; then
       cd "$WIN_BUILD" || exit
-      run_logged "$2" win 600 "${WINE_JA[@]}" win_tests.exe
-      run_logged "$2" e2e 600 "${WINE_JA[@]}" e2e_tests.exe
+      run_test_program "$2" win 600 "${WINE_JA[@]}" win_tests.exe
+      run_test_program "$2" e2e 600 "${WINE_JA[@]}" e2e_tests.exe
     fi
     stop_wine
     run_logged "$2" desktop 300 bash "$1/tests/desktop/desktop_test.sh"
@@ -71,7 +71,7 @@ if [ -n "$TAVU_WINE_BITS" ]; then
     stop_wine_on_exit
     start_wine && set_dpi 144 || exit
     cd "$WIN_BUILD" || exit
-    run_logged "$2" dpi 300 env TAVU_TEST_DPI=144 "${WINE_JA[@]}" win_tests.exe \
+    run_test_program "$2" dpi 300 env TAVU_TEST_DPI=144 "${WINE_JA[@]}" win_tests.exe \
       --gtest_filter="HighDpi.*"
   ' _ "$ROOT" "$LOG"
   if [ "$TAVU_WINE_BITS" = 32 ]; then
